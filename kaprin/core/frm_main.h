@@ -1,0 +1,171 @@
+// The main window as a model: its controls by name, its fields and its event handlers.
+// Handlers are named after the control and the event (`cmdStart_Click`, `t2_Timer`);
+// a front end forwards each widget event to exactly one of them and re-reads the
+// state afterwards and at every DoEvents.
+#pragma once
+
+#include "kaprin/core/command_line.h"
+#include "kaprin/core/control.h"
+#include "kaprin/core/ports.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kaprin {
+
+class FrmLanguage;
+class FrmComm;
+class FrmAbout;
+class FrmSetting;
+
+class FrmMain {
+public:
+    // `programDir` is the folder of the program (language files and help live there);
+    // `commandLine` is the raw text after the program's name.
+    FrmMain(Ports ports, std::string programDir, std::string commandLine);
+    ~FrmMain();
+    FrmMain(const FrmMain&) = delete;
+    FrmMain& operator=(const FrmMain&) = delete;
+
+    // ---- Controls -------------------------------------------------------------------
+    std::string Caption = "K71PELV"; // window title
+    TextBox txtSFile;
+    Control cmdBorwse{"Borwse"};
+    Control optFont{"Font Load", true, false};
+    Control cmdStart{"Start"};
+    Control cmdStop{"Stop", false};
+    ComboBox cboDelay;
+    Control lblPort{"COM1"};
+    Control sDTR{"", true, true, false, kLineLampOff};
+    Control sRTS{"", true, true, false, kLineLampOff};
+    std::array<Control, 5> Label1{Control{"Source File"}, Control{"DTR"}, Control{"RTS"},
+                                  Control{"Delay time"}, Control{"Port"}};
+    ListBox List1;
+    std::array<Control, 16> Shape1;
+    ProgressBar PB1;
+    StatusBar SB1;
+    FileDialog CD1; // the open dialog object; keeps its file name between uses
+    Timer t1{100, false};
+    Timer t2{20, false};
+    Control Frame1{"Frame1"};
+    Control Frame2{"Status"};
+    Control Frame3{"", true, false};
+    std::array<Control, 6> cmdStep{Control{"第一段"}, Control{"第二段"}, Control{"第三段"},
+                                   Control{"第四段"}, Control{"第五段"}, Control{"第六段"}};
+    Control Command4{"檔案設定"};
+    TextBox txtCStatus;
+    Control Label2{"目前狀態", true, true, false, Rgb{0, 0, 255}};
+
+    // Window geometry in twips; the update-set panel changes it.
+    int HeightTwips = 4530;
+    int PB1TopTwips = 3480;
+
+    // ---- Menus ----------------------------------------------------------------------
+    Control mnufile{"File"};
+    Control mnuLine1{"-", true, false};
+    std::array<Control, 4> mnuRF{Control{"", true, false}, Control{"", true, false},
+                                 Control{"", true, false}, Control{"", true, false}};
+    Control mnuLine2{"-", true, false};
+    Control mnuExit{"Exit"};
+    Control mnuSetup{"Setup"};
+    Control mnuLanguage{"Language"};
+    Control mnuComm{"Communication"};
+    Control mnuEMode{"Engineer Mode"};
+    Control mnuDTR{"DTR(Power On)", true, true, true};
+    Control mnuRTS{"RTS(Boot Mode)", true, true, true};
+    Control mnuCheck{"Check file time", false, false, true};
+    Control mnuConvert{"Convert prompt", true, true, true};
+    Control mnuQuenlar{"Quenlar Prompt", true, true, true};
+    Control mnuAutoQuenlar{"Auto Quenlar"};
+    Control mnuBotStart{"After Quenlar Start"};
+    Control mnuBotShutDown{"After Quenlar Shut Down"};
+    Control mnuAbout{"About"};
+    Control mnuAbout_{"About...."};
+    Control mnuHelp{"Help"};
+
+    // ---- Window fields --------------------------------------------------------------
+    std::string LoadFile;
+    std::int16_t LampIndex = 0;
+    std::int16_t AutoFailCount = 0;
+    std::array<std::string, 6> SegmentFile;
+    Module1 module1;
+
+    // Modeless and modal windows that are open; the front end binds a view to each.
+    std::unique_ptr<FrmLanguage> frmLanguage;
+    std::unique_ptr<FrmComm> frmComm;
+    std::unique_ptr<FrmAbout> frmAbout;
+    std::unique_ptr<FrmSetting> frmSetting;
+
+    // ---- Start-up and close ---------------------------------------------------------
+    void Form_Load();
+    void Form_Activate();
+    void Form_QueryUnload();
+
+    // ---- Operations used across the utility -----------------------------------------
+    void SetPowerLine(bool on);
+    void SetBootLine(bool on);
+    void ClearStatus();
+    void ShowEngineerPanel(bool show);
+    void WaitMs(std::int32_t ms);
+    // Puts a text into the file box and runs its change handling, as the program does.
+    void SetSFile(const std::string& text);
+    // Lets the window handle pending events, waiting briefly for one.
+    void DoEvents();
+
+    // ---- Event handlers -------------------------------------------------------------
+    void txtSFile_Change();            // after the person edited txtSFile.text
+    void List1_Click(int index);
+    void cmdBorwse_Click();
+    void cmdStart_Click();
+    void cmdStop_Click();
+    void cboDelay_Select(int index);
+    void cboDelay_Type(const std::string& text);
+    void t1_Timer();
+    void t2_Timer();
+    void mnuRF_Click(int index); // 0 to 3 for mnuRF1 to mnuRF4
+    void mnuExit_Click();
+    void mnuLanguage_Click();
+    void mnuComm_Click();
+    void mnuEMode_Click();
+    void mnuDTR_Click();
+    void mnuRTS_Click();
+    void mnuCheck_Click();
+    void mnuConvert_Click();
+    void mnuQuenlar_Click();
+    void mnuAutoQuenlar_Click();
+    void mnuBotStart_Click();
+    void mnuBotShutDown_Click();
+    void mnuAbout__Click();
+    void mnuHelp_Click();
+    void cmdStep_Click(int index);
+    void Command4_Click();
+    // A modeless or modal window was closed by its frame.
+    void ChildWindow_Closed(WindowId id);
+
+    // ---- Run (download, automatic mode, update sets) --------------------------------
+    std::int16_t PrepareLoad();
+    std::int16_t ConvertHex(const std::string& path);
+    bool RunDownload();
+    bool AutoLoadDevice();
+    void CheckUpdateFiles();
+    bool CheckUpdateFile(int index); // true when the slot failed
+
+    // ---- Access for the other windows and the front ends ----------------------------
+    Ports& ports() { return ports_; }
+    const std::string& programDir() const { return programDir_; }
+    const std::string& commandLine() const { return commandLine_; }
+
+private:
+    void SplitCommandLine();
+    void ParseCommandOptions();
+    void ApplyStartupSettings();
+    void SetAllLamps(Rgb colour);
+
+    Ports ports_;
+    std::string programDir_;
+    std::string commandLine_;
+};
+
+} // namespace kaprin

@@ -1,0 +1,113 @@
+// The model's only ways out into the world. Each front end implements them; the tests
+// use the fakes of tests/support.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kaprin {
+
+// Millisecond tick counter; 32 bits, so differences are taken unsigned.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::uint32_t TickCount() = 0;
+};
+
+// Per-user store of application Kaprin: all values are text, absent reads as empty.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    virtual std::string ReadSetting(const std::string& section, const std::string& key) = 0;
+    virtual void WriteSetting(const std::string& section, const std::string& key,
+                              const std::string& value) = 0;
+};
+
+enum class WindowId { frmLanguage, frmComm, frmAbout, frmSetting };
+
+// A file chooser request. `filter` is in the "Name|*.A;*.B|Name2|*.C" form; `fileName` is
+// the name the chooser offers (the dialog object keeps it between uses).
+struct FileDialog {
+    std::string filter;
+    std::string initialDir;
+    std::string fileName;
+};
+
+class WindowServices {
+public:
+    virtual ~WindowServices() = default;
+
+    // Yes/No and OK boxes titled with the program's title ("Kaprin").
+    virtual bool AskYesNo(const std::string& text) = 0;
+    virtual void ShowMessage(const std::string& text) = 0;
+
+    // The chosen path, or nothing when the person cancelled.
+    virtual std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) = 0;
+    virtual std::optional<std::string> ChooseSaveFile(const FileDialog& dialog) = 0;
+
+    virtual void Beep() = 0;
+
+    // Asks the front end to close the main window once the running handler has returned;
+    // the front end then runs the model's close request and ends the program.
+    virtual void CloseMainWindow() = 0;
+
+    // A modeless window is shown, or brought forward when it is already open; a modal
+    // one returns when it has closed. The window's model already exists in FrmMain.
+    virtual void ShowWindow(WindowId id) = 0;
+    virtual void ShowModalWindow(WindowId id) = 0;
+    // The model has closed a window it owns (OK, Cancel); the front end drops its view.
+    virtual void CloseWindow(WindowId id) = 0;
+
+    // Opens the help page with the desktop's viewer; failures do nothing visible.
+    virtual void OpenHelp(const std::string& path) = 0;
+
+    // Lets the window handle its pending events (nested handlers may run here), waiting
+    // at most `maxWaitMs` for the next one, so that a polling loop costs no CPU.
+    // The front end also copies the model's state into its widgets here.
+    virtual void DoEvents(int maxWaitMs) = 0;
+
+    // An unexpected failure (missing library or export): report it, then end the
+    // program with a non-zero exit status. Does not return.
+    [[noreturn]] virtual void Fatal(const std::string& text) = 0;
+};
+
+// The download library as the utility calls it. Flags are passed as true/false here;
+// the binding passes true as all bits set.
+class PellinApi {
+public:
+    virtual ~PellinApi() = default;
+    virtual void BotLoad(const std::string& path) = 0;
+    virtual void FontLoad(const std::string& path) = 0;
+    virtual std::int32_t getPercent() = 0;
+    virtual std::int32_t getBlock() = 0;
+    virtual std::int32_t getError() = 0;
+    virtual std::int32_t usePort(std::int32_t portIndex, std::int32_t baudRate) = 0;
+    virtual void PowerOn(bool on) = 0;
+    virtual void BootOn(bool on) = 0;
+    virtual void BootStart(bool on) = 0;
+    virtual void BootShutDown(bool on) = 0;
+    virtual std::int32_t CheckZ() = 0;
+    virtual std::int32_t CheckDevice() = 0;
+};
+
+class KaldunApi {
+public:
+    virtual ~KaldunApi() = default;
+    virtual std::int32_t KALDUN(const std::string& path) = 0;
+};
+
+// Bound ports handed to the model.
+struct Ports {
+    WindowServices& windows;
+    Clock& clock;
+    SettingsStore& settings;
+    PellinApi& pellin;
+    KaldunApi& kaldun;
+};
+
+// How long a polling loop lets the front end wait for the next event: short enough that
+// Stop and menu commands are handled at once, long enough that a wait burns no CPU.
+inline constexpr int kPollWaitMs = 5;
+
+} // namespace kaprin
