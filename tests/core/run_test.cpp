@@ -101,6 +101,19 @@ TEST_F(RunTest, StopEndsTheWait) {
     EXPECT_EQ(main->sDTR.colour, kLineLampOn); // the lines stay as the run left them
 }
 
+// Clicks on disabled buttons do nothing: no second run inside a running one, and Stop
+// outside the wait leaves the status alone.
+TEST_F(RunTest, DisabledButtonsIgnoreClicks) {
+    world.pellin.checkZ = {0, 1};
+    ScriptGoodTransfer();
+    world.windows.At(world.windows.pumps + 1, [&] { main->cmdStart_Click(); });
+    main->cmdStart_Click();
+    EXPECT_EQ(world.pellin.checkZCalls, 2);
+    EXPECT_EQ(world.pellin.loads.size(), 1u);
+    main->cmdStop_Click();
+    EXPECT_EQ(main->SB1.panel1, T(1319));
+}
+
 // A port that cannot be used ends the run with an empty status.
 TEST_F(RunTest, UnusablePortEndsTheRun) {
     world.pellin.checkZ = {0, -1};
