@@ -176,11 +176,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"X.HEX", text({data(0x0000, c4), kEof, "garbage", data(0x0004, c4)})}},
                   "X.HEX",
                   {{data(0x4000, c4)}}},
-        ImageCase{"EmptyLinesAnywhere",
-                  {{"X.HEX", "\r\n \t \r\n" + data(0x0000, c4) + "\r\n\r\n\n   \r\n" +
-                                 data(0x0004, c4) + "\r\n\x1A\r\n" + kEof + "\r\n \r\n"}},
-                  "X.HEX",
-                  {{data(0x4000, c4), data(0x4004, c4)}}},
+        ImageCase{
+            "EmptyLinesAnywhere",
+            {{"X.HEX", "\r\n \t \r\n" + data(0x0000, c4) + "\r\n\r\n\n   \r\n" + data(0x0004, c4) +
+                           "\r\n\x1A\r\n" + std::string(700, ' ') + "\r\n" + kEof + "\r\n \r\n"}},
+            "X.HEX",
+            {{data(0x4000, c4), data(0x4004, c4)}}},
         ImageCase{"LastLineWithoutLineEnd",
                   {{"X.HEX", data(0x0000, c4) + "\r\n" + data(0x0004, c4)}},
                   "X.HEX",
