@@ -1,9 +1,10 @@
 // Fuzz target for a whole conversion. The first byte chooses the input form (one .HEX file,
-// a series X.H00..X.H02, or a .HEC pair with its numbered files); the rest is the text,
-// split into the files of the form at each byte 0xFF. Checked after every run: the result
-// is one of the documented codes, a PLN file exists exactly on success and has eight blocks,
-// and nothing is left behind: no bank folder under TMPDIR, no
-// temporary file beside the PLN.
+// a series X.H00..X.H02, or a .HEC pair with its numbered files) and whether the length and
+// checksum of each record line are set right first, so that the placement is reached often;
+// the rest is the text, split into the files of the form at each byte 0xFF. Checked after every
+// run: the result is one of the documented codes, a PLN file exists exactly on success and has
+// eight blocks, and nothing is left behind: no bank folder under TMPDIR, no temporary file beside
+// the PLN.
 #include "converter.h"
 
 #include <cstdint>
@@ -20,7 +21,8 @@
 namespace {
 
 std::string makeDir(const char* name) {
-    std::string pattern = std::string("/tmp/") + name + "-XXXXXX";
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/" + name + "-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         std::abort();
     return pattern;
@@ -54,6 +56,46 @@ void removeAll(const std::string& dir) {
     ::closedir(d);
 }
 
+int nibble(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Rewrites the length and checksum digits of every line that starts with ':' and holds an
+// even number of at least ten hexadecimal digits.
+void fixRecords(std::string& text) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        if (text[at] == ':') {
+            std::size_t i = at + 1;
+            while (i < end && nibble(text[i]) >= 0)
+                ++i;
+            const std::size_t digits = i - at - 1;
+            if (digits >= 10 && digits % 2 == 0 && digits / 2 - 5 <= 255) {
+                const unsigned length = static_cast<unsigned>(digits / 2 - 5);
+                text[at + 1] = hex[length >> 4];
+                text[at + 2] = hex[length & 15];
+                unsigned sum = 0;
+                for (std::size_t k = at + 1; k + 2 < i; k += 2)
+                    sum += static_cast<unsigned>(nibble(text[k]) << 4 | nibble(text[k + 1]));
+                const unsigned check = (0x100 - (sum & 0xFF)) & 0xFF;
+                text[i - 2] = hex[check >> 4];
+                text[i - 1] = hex[check & 15];
+            }
+        }
+        at = end + 1;
+    }
+}
+
 void checkPln(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
@@ -69,12 +111,19 @@ void checkPln(const std::string& path) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string work = makeDir("kaldun-fuzz-work");
-    static const std::string tmp = [] {
-        std::string dir = makeDir("kaldun-fuzz-tmp");
-        ::setenv("TMPDIR", dir.c_str(), 1);
-        return dir;
+    // Kept for the whole run (never freed), and removed when the process exits.
+    static const std::string& work = *new std::string(makeDir("kaldun-fuzz-work"));
+    static const std::string& tmp = *new std::string(makeDir("kaldun-fuzz-tmp"));
+    static const bool ready = [] {
+        ::setenv("TMPDIR", tmp.c_str(), 1);
+        std::atexit([] {
+            removeAll(work);
+            ::rmdir(work.c_str());
+            ::rmdir(tmp.c_str());
+        });
+        return true;
     }();
+    (void)ready;
     if (size == 0)
         return 0;
 
@@ -92,8 +141,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             parts.back() += static_cast<char>(data[i]);
     }
     std::size_t files = 0;
-    for (; files < parts.size() && names[files]; ++files)
+    for (; files < parts.size() && names[files]; ++files) {
+        if (data[0] & 0x10)
+            fixRecords(parts[files]);
         writeFile(work + "/" + names[files], parts[files]);
+    }
 
     const std::string input = work + "/" + names[0];
     const kaldun::Result result = kaldun::convert(input.c_str());
