@@ -184,16 +184,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"five other bytes", {"--reply-at", "5,6,7,8,9:41"}, 4},
                       FaultCase{"every frame refused", {"--refuse-rate", "1"}, 4}));
 
-// NAKs below five are resent and the job still succeeds.
-TEST_F(EndToEnd, OccasionalNaksAreResent) {
-    StartSim({"--nak-at", "4,9,10,11,12"});
-    BotLoad(Image(2, 4).c_str());
-    const JobEnd end = WaitForJob();
-    EXPECT_EQ(end.error, 0);
-    EXPECT_EQ(end.percent, 100);
-    EXPECT_EQ(end.block, 8);
-}
-
 // A device that stops answering: a real two-second time-out, one extra end frame that waits
 // its two seconds too, then code 1.
 TEST_F(EndToEnd, RealTimeOut) {
