@@ -104,6 +104,9 @@ public:
     void Form_Load();
     void Form_Activate();
     void Form_QueryUnload();
+    // The command-line action of the first activation, all but the automatic mode's
+    // switch: true when "-A" or "-C" asks Form_Activate to switch the mode on.
+    bool RunCommandLineAction();
 
     // ---- Operations used across the utility -----------------------------------------
     void SetPowerLine(bool on);
