@@ -15,7 +15,9 @@
 
 namespace kaprin::gui {
 
-QColor ToQColor(Rgb colour) { return QColor(colour.r, colour.g, colour.b); }
+QColor ToQColor(Rgb colour) {
+    return QColor(colour.r, colour.g, colour.b);
+}
 
 void SetVisible(QWidget* widget, bool visible) {
     // isHidden() is the widget's own flag, also while its window is not shown yet.

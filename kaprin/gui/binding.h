@@ -4,6 +4,7 @@
 
 #include "kaprin/core/control.h"
 
+#include <QColor>
 #include <QString>
 
 #include <string>
@@ -23,11 +24,17 @@ namespace kaprin::gui {
 
 class Lamp;
 
-inline QString Q(const std::string& text) { return QString::fromStdString(text); }
-inline std::string S(const QString& text) { return text.toStdString(); }
+inline QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+inline std::string S(const QString& text) {
+    return text.toStdString();
+}
 
 // 96 dots per inch, 1440 twips per inch.
-inline int TwipsToPixels(int twips) { return (twips + 7) / 15; }
+inline int TwipsToPixels(int twips) {
+    return (twips + 7) / 15;
+}
 
 QColor ToQColor(Rgb colour);
 

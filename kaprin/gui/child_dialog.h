@@ -19,11 +19,11 @@ public:
     void Drop() { QDialog::done(QDialog::Rejected); }
 
     void reject() override {
-        emit frameClosed(id_);
+        Q_EMIT frameClosed(id_);
         QDialog::reject();
     }
 
-signals:
+Q_SIGNALS:
     void frameClosed(kaprin::WindowId id);
 
 private:

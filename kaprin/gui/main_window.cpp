@@ -17,8 +17,14 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QLabel>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
+
+// The pictures live in a static library: its resources must be registered by hand.
+static void InitKaprinResources() {
+    Q_INIT_RESOURCE(kaprin);
+}
 
 namespace kaprin::gui {
 
@@ -58,6 +64,7 @@ struct MainWindow::Children {
 MainWindow::MainWindow(FrmMain& model, QWidget* parent)
     : QMainWindow(parent), model_(model), ui_(std::make_unique<Ui::frmMain>()),
       children_(std::make_unique<Children>()) {
+    InitKaprinResources();
     ui_->setupUi(this);
     // The two panels of SB1: the status text, wide, and the percentage, narrow.
     panel1_ = new QLabel(ui_->SB1);
@@ -69,6 +76,9 @@ MainWindow::MainWindow(FrmMain& model, QWidget* parent)
     ui_->SB1->addWidget(panel1_, 1);
     ui_->SB1->addPermanentWidget(panel2_);
     ui_->cboDelay->setCompleter(nullptr);
+    // Children of the window, so that they are found by name like the controls.
+    t1_.setParent(this);
+    t2_.setParent(this);
     t1_.setObjectName("t1");
     t2_.setObjectName("t2");
     t1_.setTimerType(Qt::PreciseTimer);
@@ -115,8 +125,7 @@ void MainWindow::Wire() {
 
     const std::array<QAction*, 4> recent{ui_->mnuRF1, ui_->mnuRF2, ui_->mnuRF3, ui_->mnuRF4};
     for (int i = 0; i < 4; ++i)
-        on(recent[static_cast<std::size_t>(i)], &QAction::triggered,
-           [&m, i] { m.mnuRF_Click(i); });
+        on(recent[static_cast<std::size_t>(i)], &QAction::triggered, [&m, i] { m.mnuRF_Click(i); });
     on(ui_->mnuExit, &QAction::triggered, [&m] { m.mnuExit_Click(); });
     on(ui_->mnuLanguage, &QAction::triggered, [&m] { m.mnuLanguage_Click(); });
     on(ui_->mnuComm, &QAction::triggered, [&m] { m.mnuComm_Click(); });
@@ -131,6 +140,10 @@ void MainWindow::Wire() {
     on(ui_->mnuBotShutDown, &QAction::triggered, [&m] { m.mnuBotShutDown_Click(); });
     on(ui_->mnuAbout_, &QAction::triggered, [&m] { m.mnuAbout__Click(); });
     on(ui_->mnuHelp, &QAction::triggered, [&m] { m.mnuHelp_Click(); });
+    // Engineer Mode is hidden from start-up on; this shortcut shows its menu item.
+    auto* engineer = new QShortcut(QKeySequence("Ctrl+Shift+E"), this);
+    engineer->setObjectName("EngineerShortcut");
+    on(engineer, &QShortcut::activated, [&m] { m.ShowEngineerMenu(); });
 
     // A tick that was due before the model switched its timer off is not delivered.
     connect(&t1_, &QTimer::timeout, this, [this, &m] {
@@ -188,7 +201,7 @@ void MainWindow::FinishClose() {
             dialog->Drop();
     }
     QMainWindow::close();
-    emit closed();
+    Q_EMIT closed();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -352,7 +365,9 @@ void MainWindow::RefreshChildren() {
     }
 }
 
-ChildDialog* MainWindow::child(WindowId id) const { return (*children_)[id]; }
+ChildDialog* MainWindow::child(WindowId id) const {
+    return (*children_)[id];
+}
 
 ChildDialog* MainWindow::MakeChild(WindowId id) {
     Children& c = *children_;

@@ -64,7 +64,7 @@ public:
     // Called with the exception of a handler that failed unexpectedly.
     std::function<void(const std::exception&)> onHandlerFailure;
 
-signals:
+Q_SIGNALS:
     void closed();
 
 protected:

@@ -60,7 +60,9 @@ std::optional<std::string> QtWindowServices::ChooseSaveFile(const FileDialog& di
     return RunFileDialog(view_, dialog, DialogKind::Save);
 }
 
-void QtWindowServices::Beep() { QApplication::beep(); }
+void QtWindowServices::Beep() {
+    QApplication::beep();
+}
 
 void QtWindowServices::CloseMainWindow() {
     if (view_)
