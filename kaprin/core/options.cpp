@@ -3,11 +3,21 @@
 
 namespace kaprin {
 
-void FrmMain::mnuDTR_Click() { mnuDTR.checked = !mnuDTR.checked; }
-void FrmMain::mnuRTS_Click() { mnuRTS.checked = !mnuRTS.checked; }
-void FrmMain::mnuConvert_Click() { mnuConvert.checked = !mnuConvert.checked; }
-void FrmMain::mnuQuenlar_Click() { mnuQuenlar.checked = !mnuQuenlar.checked; }
-void FrmMain::mnuCheck_Click() { mnuCheck.checked = !mnuCheck.checked; }
+void FrmMain::mnuDTR_Click() {
+    mnuDTR.checked = !mnuDTR.checked;
+}
+void FrmMain::mnuRTS_Click() {
+    mnuRTS.checked = !mnuRTS.checked;
+}
+void FrmMain::mnuConvert_Click() {
+    mnuConvert.checked = !mnuConvert.checked;
+}
+void FrmMain::mnuQuenlar_Click() {
+    mnuQuenlar.checked = !mnuQuenlar.checked;
+}
+void FrmMain::mnuCheck_Click() {
+    mnuCheck.checked = !mnuCheck.checked;
+}
 
 // The two after-load items act as radio items that may both be off.
 void FrmMain::mnuBotStart_Click() {
@@ -33,6 +43,8 @@ void FrmMain::mnuEMode_Click() {
     ShowEngineerPanel(mnuEMode.checked);
 }
 
-void FrmMain::ShowEngineerMenu() { mnuEMode.visible = true; }
+void FrmMain::ShowEngineerMenu() {
+    mnuEMode.visible = true;
+}
 
 } // namespace kaprin

@@ -49,6 +49,9 @@ int ResultTextId(std::int16_t error) {
 } // namespace
 
 void FrmMain::cmdStart_Click() {
+    // A disabled or hidden button is not clicked: no second run inside a running one.
+    if (!cmdStart.enabled || !cmdStart.visible)
+        return;
     ClearStatus();
     if (txtSFile.text.empty())
         return;
@@ -110,6 +113,8 @@ void FrmMain::cmdStart_Click() {
 }
 
 void FrmMain::cmdStop_Click() {
+    if (!cmdStop.enabled)
+        return;
     cmdStart.enabled = true;
     cmdStop.enabled = false;
     SB1.panel1 = LangText(1326);

@@ -41,7 +41,7 @@ bool FrmMain::CheckUpdateFile(int index) {
 }
 
 void FrmMain::cmdStep_Click(int index) {
-    if (index < 0 || index >= kSegmentSlots)
+    if (index < 0 || index >= kSegmentSlots || !cmdStep[index].enabled)
         return;
     SetSFile(SegmentFile[index]);
     txtCStatus.text = cmdStep[index].caption;

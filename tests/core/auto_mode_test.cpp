@@ -43,8 +43,8 @@ TEST_F(AutoModeTest, SwitchOnAndOff) {
     main->cboDelay_Select(3);
     bool lockedDuringDelay = false;
     world.windows.Every(1, [&] {
-        lockedDuringDelay = !main->mnuAutoQuenlar.enabled && !main->cmdStart.enabled &&
-                            !main->t2.enabled;
+        lockedDuringDelay =
+            !main->mnuAutoQuenlar.enabled && !main->cmdStart.enabled && !main->t2.enabled;
         return true;
     });
     const std::uint32_t start = world.clock.now;
@@ -125,6 +125,7 @@ struct FailCase {
     std::int16_t limit;
     const char* outcomes; // one step each: S success, F failure
     const char* alerts;   // '!' where a step raises the alert
+    friend void PrintTo(const FailCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class FailLimitTest : public AutoModeTest, public ::testing::WithParamInterface<FailCase> {};
@@ -147,15 +148,14 @@ TEST_P(FailLimitTest, AlertsAtTheLimit) {
         EXPECT_EQ(text, T(1324));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Limits, FailLimitTest,
-    ::testing::Values(FailCase{"Three", 3, "FFFFFFF", "..!..!."},
-                      FailCase{"SuccessResets", 3, "FFSFFF", ".....!"},
-                      FailCase{"NoCommandLineLimit", 0, "FFF", "!!!"},
-                      FailCase{"One", 1, "FSF", "!.!"},
-                      FailCase{"Negative", -2, "FF", "!!"},
-                      FailCase{"Nine", 9, "FFFFFFFFF", "........!"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Limits, FailLimitTest,
+                         ::testing::Values(FailCase{"Three", 3, "FFFFFFF", "..!..!."},
+                                           FailCase{"SuccessResets", 3, "FFSFFF", ".....!"},
+                                           FailCase{"NoCommandLineLimit", 0, "FFF", "!!!"},
+                                           FailCase{"One", 1, "FSF", "!.!"},
+                                           FailCase{"Negative", -2, "FF", "!!"},
+                                           FailCase{"Nine", 9, "FFFFFFFFF", "........!"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The beep comes before the message, and the message waits for the operator.
 TEST_F(AutoModeTest, BeepThenMessage) {
@@ -217,6 +217,26 @@ TEST_F(AutoModeTest, CloseAfterTheFirstSuccess) {
     EXPECT_FALSE(main->t2.enabled);
     EXPECT_EQ(world.pellin.checkDeviceCalls, 2); // no wait for the device's removal
     EXPECT_EQ(main->AutoFailCount, 0);
+}
+
+// "-C -E5 -F=…" from start-up: the mode starts at the first activation, five failures
+// raise the alert, the first success closes, and the close saves the options.
+TEST_F(AutoModeTest, CommandLineCloseAfterSuccess) {
+    const std::string file = dir.Write("cmd.PLN", "=00000001FF\r\n");
+    StartWith("-C -E5 -F=" + file);
+    EXPECT_EQ(main->txtSFile.text, file);
+    ASSERT_TRUE(main->mnuAutoQuenlar.checked);
+    EXPECT_FALSE(main->cmdStart.visible);
+    for (int i = 0; i < 5; ++i)
+        Step('F');
+    EXPECT_EQ(world.windows.messages, (std::vector<std::string>{T(1324)}));
+    Step('S');
+    ASSERT_TRUE(world.windows.closeRequested);
+    world.store.writes.clear();
+    main->Form_QueryUnload(); // what the front end runs when it closes the window
+    EXPECT_FALSE(main->mnuAutoQuenlar.checked);
+    EXPECT_EQ(world.store.writes.size(), 7u);
+    EXPECT_EQ(world.pellin.loads.size(), 6u);
 }
 
 // An empty file box counts as a failure without touching the library's flags.

@@ -36,8 +36,8 @@ TEST_F(OptionsTest, AfterLoadItemsExcludeEachOther) {
         bool start, shutDown;
     };
     const Case cases[] = {
-        {"S", false, false, true, false}, {"SS", false, false, false, false},
-        {"S", false, true, true, false},  {"D", true, false, false, true},
+        {"S", false, false, true, false},  {"SS", false, false, false, false},
+        {"S", false, true, true, false},   {"D", true, false, false, true},
         {"DD", true, false, false, false}, {"SD", false, false, false, true},
         {"S", true, true, false, true}, // both on (from the store): a click turns one off
         {"D", true, true, true, false},
@@ -68,6 +68,18 @@ TEST_F(OptionsTest, EngineerMode) {
     EXPECT_FALSE(main->Frame3.visible);
     EXPECT_EQ(main->HeightTwips, 4530);
     EXPECT_EQ(main->PB1TopTwips, 3480);
+}
+
+// The options reach the close request as they were clicked.
+TEST_F(OptionsTest, ClickedOptionsAreSavedAtClose) {
+    main->mnuDTR_Click();
+    main->mnuBotShutDown_Click();
+    main->ShowEngineerMenu();
+    main->mnuEMode_Click();
+    main->Form_QueryUnload();
+    EXPECT_EQ(world.store.writes, (CallLog{"Setup/EMODE=True", "Setup/DTR=False", "Setup/RTS=True",
+                                           "Setup/CONVERT=True", "Setup/QUENLAR=True",
+                                           "Setup/START=False", "Setup/SHUTDOWN=True"}));
 }
 
 } // namespace

@@ -39,8 +39,7 @@ TEST_F(RunTest, ManualRunOfAPlnFile) {
     bool autoMenuLockedWhileWaiting = false;
     world.pellin.onProbe = [&] {
         autoMenuLockedWhileWaiting = !main->mnuAutoQuenlar.enabled && main->cmdStop.enabled &&
-                                     !main->cmdStart.enabled &&
-                                     main->SB1.panel1 == T(1325);
+                                     !main->cmdStart.enabled && main->SB1.panel1 == T(1325);
         if (bootedAt == 0)
             bootedAt = world.clock.now;
     };
@@ -102,6 +101,19 @@ TEST_F(RunTest, StopEndsTheWait) {
     EXPECT_EQ(main->sDTR.colour, kLineLampOn); // the lines stay as the run left them
 }
 
+// Clicks on disabled buttons do nothing: no second run inside a running one, and Stop
+// outside the wait leaves the status alone.
+TEST_F(RunTest, DisabledButtonsIgnoreClicks) {
+    world.pellin.checkZ = {0, 1};
+    ScriptGoodTransfer();
+    world.windows.At(world.windows.pumps + 1, [&] { main->cmdStart_Click(); });
+    main->cmdStart_Click();
+    EXPECT_EQ(world.pellin.checkZCalls, 2);
+    EXPECT_EQ(world.pellin.loads.size(), 1u);
+    main->cmdStop_Click();
+    EXPECT_EQ(main->SB1.panel1, T(1319));
+}
+
 // A port that cannot be used ends the run with an empty status.
 TEST_F(RunTest, UnusablePortEndsTheRun) {
     world.pellin.checkZ = {0, -1};
@@ -118,13 +130,12 @@ TEST_F(RunTest, UnusablePortEndsTheRun) {
 TEST_F(RunTest, DeclinedTransfer) {
     world.pellin.checkZ = {1};
     world.windows.yesNoAnswers = {false};
-    main->Shape1[2].colour = kChaserLit;
     main->cmdStart_Click();
     EXPECT_TRUE(world.pellin.loads.empty());
     EXPECT_TRUE(main->cmdStart.enabled);
     EXPECT_TRUE(world.pellin.powerOn);
     EXPECT_TRUE(world.pellin.bootOn);
-    EXPECT_EQ(main->Shape1[2].colour, kChaserLit);
+    EXPECT_TRUE(AllLamps(kChaserIdle)); // as the run's start left them
     EXPECT_EQ(main->List1.items.size(), 3u);
     EXPECT_EQ(world.store.ReadSetting("RecentFile", "File1"), "");
 }
@@ -174,8 +185,9 @@ struct TransferCase {
     const char* name;
     std::deque<std::int32_t> percents, blocks, errors;
     bool finished;
-    int text; // panel 1 afterwards; 0 for the progress line
+    int text;             // panel 1 afterwards; 0 for the progress line
     std::vector<int> bar; // PB1 at each pump
+    friend void PrintTo(const TransferCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class TransferTest : public RunTest, public ::testing::WithParamInterface<TransferCase> {};
@@ -217,8 +229,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TransferCase{"Good", {0, 50, 100}, {0, 4, 8}, {0}, true, 1319, {50, 100}},
         TransferCase{"Above100IsShownAs100", {0, 101}, {0, 8}, {0}, true, 1319, {100}},
-        TransferCase{"NegativePercentKeepsTheBarAtZero", {0, -3, 100}, {0}, {0}, true, 1319,
-                     {0, 100}},
+        TransferCase{
+            "NegativePercentKeepsTheBarAtZero", {0, -3, 100}, {0}, {0}, true, 1319, {0, 100}},
         TransferCase{"Timeout", {0, 10}, {0, 1}, {0, 0, 1}, false, 1311, {10, 10}},
         TransferCase{"Checksum", {0}, {0}, {0, 2}, false, 1306, {0}},
         TransferCase{"ProgramFail", {0}, {0}, {0, 3}, false, 1312, {0}},
@@ -276,6 +288,7 @@ struct PrepareCase {
     std::vector<int> questions;
     bool converted;
     const char* panel1; // afterwards, "" when untouched
+    friend void PrintTo(const PrepareCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PrepareTest : public RunTest, public ::testing::WithParamInterface<PrepareCase> {};
@@ -309,7 +322,8 @@ TEST_P(PrepareTest, ChoosesAndConverts) {
     EXPECT_EQ(world.windows.questions, asked);
     EXPECT_EQ(world.kaldun.calls,
               c.converted ? std::vector<std::string>{image} : std::vector<std::string>{});
-    const bool plnKind = std::string(c.image).ends_with("PLN") || std::string(c.image).ends_with("pln");
+    const bool plnKind =
+        std::string(c.image).ends_with("PLN") || std::string(c.image).ends_with("pln");
     EXPECT_EQ(main->LoadFile, plnKind ? image : base + "PLN");
     EXPECT_EQ(main->SB1.panel1, c.panel1);
 }
@@ -318,33 +332,112 @@ TEST_P(PrepareTest, ChoosesAndConverts) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, PrepareTest,
     ::testing::Values(
-        PrepareCase{"PlnFile", "X.PLN", Pln::None, true, {}, 0, 0, {"PLN:"}, {}, false, ""},
-        PrepareCase{"LowerCasePln", "X.pln", Pln::None, true, {}, 0, 0, {"PLN:"}, {}, false, ""},
-        PrepareCase{"ImageOlderThanPln", "X.HEX", Pln::Newer, true, {}, 0, 0,
-                    {"HEX:", "PLN:", "Load:"}, {}, false, ""},
-        PrepareCase{"ImageAsOldAsPln", "X.HEX", Pln::Same, true, {}, 0, 0,
-                    {"HEX:", "PLN:", "Load:"}, {}, false, ""},
-        PrepareCase{"NewerImageNoPrompt", "X.HEX", Pln::Older, false, {}, 0, 0,
-                    {"HEX:", "PLN:", "Load:"}, {}, true, ""},
-        PrepareCase{"NewerImageYes", "X.HEC", Pln::Older, true, {true}, 0, 0,
-                    {"HEX:", "PLN:", "Load:"}, {1300}, true, ""},
-        PrepareCase{"NewerImageNoSendsTheOldPln", "X.HEX", Pln::Older, true, {false}, 0, 0,
-                    {"HEX:", "PLN:", "Load:"}, {1300}, false, ""},
-        PrepareCase{"NoPlnYes", "X.H00", Pln::None, true, {true}, 0, 0, {"HEX:"}, {1302}, true,
+        PrepareCase{"PlnFile", "Y.PLN", Pln::None, true, {}, 0, 0, {"PLN:"}, {}, false, ""},
+        PrepareCase{"LowerCasePln", "Y.pln", Pln::None, true, {}, 0, 0, {"PLN:"}, {}, false, ""},
+        PrepareCase{"ImageOlderThanPln",
+                    "Y.HEX",
+                    Pln::Newer,
+                    true,
+                    {},
+                    0,
+                    0,
+                    {"HEX:", "PLN:", "Load:"},
+                    {},
+                    false,
                     ""},
-        PrepareCase{"NoPlnNoPrompt", "X.hec", Pln::None, false, {}, 0, 0, {"HEX:"}, {}, true,
+        PrepareCase{"ImageAsOldAsPln",
+                    "Y.HEX",
+                    Pln::Same,
+                    true,
+                    {},
+                    0,
+                    0,
+                    {"HEX:", "PLN:", "Load:"},
+                    {},
+                    false,
                     ""},
-        PrepareCase{"NoPlnNo", "X.HEX", Pln::None, true, {false}, 0, 0, {"HEX:"}, {1302}, false,
+        PrepareCase{"NewerImageNoPrompt",
+                    "Y.HEX",
+                    Pln::Older,
+                    false,
+                    {},
+                    0,
+                    0,
+                    {"HEX:", "PLN:", "Load:"},
+                    {},
+                    true,
                     ""},
+        PrepareCase{"NewerImageYes",
+                    "Y.HEC",
+                    Pln::Older,
+                    true,
+                    {true},
+                    0,
+                    0,
+                    {"HEX:", "PLN:", "Load:"},
+                    {1300},
+                    true,
+                    ""},
+        PrepareCase{"NewerImageNoSendsTheOldPln",
+                    "Y.HEX",
+                    Pln::Older,
+                    true,
+                    {false},
+                    0,
+                    0,
+                    {"HEX:", "PLN:", "Load:"},
+                    {1300},
+                    false,
+                    ""},
+        PrepareCase{"NoPlnYes", "Y.H00", Pln::None, true, {true}, 0, 0, {"HEX:"}, {1302}, true, ""},
+        PrepareCase{"NoPlnNoPrompt", "Y.hec", Pln::None, false, {}, 0, 0, {"HEX:"}, {}, true, ""},
+        PrepareCase{
+            "NoPlnNo", "Y.HEX", Pln::None, true, {false}, 0, 0, {"HEX:"}, {1302}, false, ""},
         // A failed conversion ends the run, with or without an earlier PLN file.
-        PrepareCase{"ConversionFailsOverOldPln", "X.HEX", Pln::Older, false, {}, 7, 7,
-                    {"HEX:", "PLN:", "Load:"}, {}, true, "T1316 7"},
-        PrepareCase{"ConversionFailsWithoutPln", "X.HEX", Pln::None, false, {}, 3, 3, {"HEX:"},
-                    {}, true, "T1316 3"},
-        PrepareCase{"OnlyTheLow16BitsCount", "X.HEX", Pln::None, false, {}, 0x10000, 0,
-                    {"HEX:"}, {}, true, ""},
-        PrepareCase{"Low16BitsAreSigned", "X.HEX", Pln::None, false, {}, 0x1FFFF, -1,
-                    {"HEX:"}, {}, true, "T1316 -1"}),
+        PrepareCase{"ConversionFailsOverOldPln",
+                    "Y.HEX",
+                    Pln::Older,
+                    false,
+                    {},
+                    7,
+                    7,
+                    {"HEX:", "PLN:", "Load:"},
+                    {},
+                    true,
+                    "T1316 7"},
+        PrepareCase{"ConversionFailsWithoutPln",
+                    "Y.HEX",
+                    Pln::None,
+                    false,
+                    {},
+                    3,
+                    3,
+                    {"HEX:"},
+                    {},
+                    true,
+                    "T1316 3"},
+        PrepareCase{"OnlyTheLow16BitsCount",
+                    "Y.HEX",
+                    Pln::None,
+                    false,
+                    {},
+                    0x10000,
+                    0,
+                    {"HEX:"},
+                    {},
+                    true,
+                    ""},
+        PrepareCase{"Low16BitsAreSigned",
+                    "Y.HEX",
+                    Pln::None,
+                    false,
+                    {},
+                    0x1FFFF,
+                    -1,
+                    {"HEX:"},
+                    {},
+                    true,
+                    "T1316 -1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A date line is its prefix followed by the file's last-modified local time.

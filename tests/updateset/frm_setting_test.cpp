@@ -40,6 +40,7 @@ struct LoadCase {
     const char* name;
     std::string bytes;
     std::string slots;
+    friend void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class RecordLoadTest : public FrmSettingTest, public ::testing::WithParamInterface<LoadCase> {};

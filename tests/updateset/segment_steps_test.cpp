@@ -65,6 +65,9 @@ TEST_F(SegmentStepsTest, CheckDisablesFailingSlots) {
     EXPECT_EQ(main.txtCStatus.text, "第四段");
     main.cmdStep_Click(3);
     EXPECT_EQ(main.txtSFile.text, four);
+    main.cmdStep_Click(1); // disabled: not clicked
+    EXPECT_EQ(main.txtSFile.text, four);
+    EXPECT_EQ(main.txtCStatus.text, "第四段");
 }
 
 // Every slot passing leaves panel 1 as it was; a corrected slot enables its step again,
