@@ -36,8 +36,22 @@ void QtWindowServices::BeforeBlocking() {
         view_->Refresh();
 }
 
+namespace {
+
+// Offscreen nobody sees a box; standard error at least says what the program waits for.
+void NoteUnattended(const char* kind, const std::string& text) {
+    if (QtWindowServices::Unattended()) {
+        std::fprintf(stderr, "Kaprin: %s shown with nobody to answer it: %s\n", kind,
+                     text.c_str());
+        std::fflush(stderr);
+    }
+}
+
+} // namespace
+
 bool QtWindowServices::AskYesNo(const std::string& text) {
     BeforeBlocking();
+    NoteUnattended("a Yes/No question", text);
     QMessageBox box(QMessageBox::NoIcon, kTitle, Q(text), QMessageBox::Yes | QMessageBox::No,
                     view_);
     box.setDefaultButton(QMessageBox::Yes);
@@ -46,6 +60,7 @@ bool QtWindowServices::AskYesNo(const std::string& text) {
 
 void QtWindowServices::ShowMessage(const std::string& text) {
     BeforeBlocking();
+    NoteUnattended("a message", text);
     QMessageBox box(QMessageBox::NoIcon, kTitle, Q(text), QMessageBox::Ok, view_);
     box.exec();
 }
