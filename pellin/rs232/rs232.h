@@ -1,0 +1,86 @@
+/*
+ * RS232: the serial-port component the download library talks through.
+ *
+ * It holds one configured port. PortInit stores the configuration; OpenPort and ClosePort
+ * bracket every download and probe. Plain C linkage so that any caller can bind it by name.
+ * The component is not reentrant: one job or probe uses it at a time.
+ */
+#ifndef PELLIN_RS232_RS232_H
+#define PELLIN_RS232_RS232_H
+
+#include <stdint.h>
+
+#if defined(RS232_BUILD)
+#define RS232_API __attribute__((visibility("default")))
+#else
+#define RS232_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Results of PortInit and OpenPort; 0 is success. */
+enum {
+    RS232_OK = 0,
+    RS232_ERR_ARGUMENT = 1,       /* PortInit: null or over-long name, bad data bits or parity */
+    RS232_ERR_NOT_CONFIGURED = 2, /* OpenPort before any good PortInit */
+    RS232_ERR_OPEN = 3,           /* the device could not be opened (missing, no permission) */
+    RS232_ERR_BUSY = 4,           /* another process holds the port */
+    RS232_ERR_NOT_A_TTY = 5,      /* the path is not a terminal device */
+    RS232_ERR_BAUD = 6            /* the driver refused the baud rate */
+};
+
+/*
+ * Stores the port configuration for later OpenPort calls; opens nothing.
+ * name: "\\.\COM<n>" (mapped to the path in the environment variable RS232_COM<n> when it is
+ *       set, else to /dev/ttyS<n-1>, at each OpenPort), "COM<n>" alike, or a device path used as
+ *       it is; not null, at most 255 bytes.
+ * baud: any rate; OpenPort fails when the driver cannot do it.
+ * parity: 0 none, 1 odd, 2 even. dataBits: 5 to 8. stopBits: 0 one stop bit, 2 two.
+ * Returns RS232_OK, or RS232_ERR_ARGUMENT and keeps the previous configuration.
+ */
+RS232_API int32_t PortInit(const char* name, int32_t baud, int32_t parity, int32_t dataBits,
+                           int32_t stopBits);
+
+/*
+ * Opens the configured port: raw mode, no flow control, the configured line format and rate,
+ * input and output queues emptied. While open the port is held exclusively. Opening an open
+ * port closes it first. Returns RS232_OK or one of the RS232_ERR_ codes.
+ */
+RS232_API int32_t OpenPort(void);
+
+/* Releases the exclusive hold and closes the port. Harmless when nothing is open. */
+RS232_API void ClosePort(void);
+
+/*
+ * Queues count bytes for sending and returns once the driver has taken them (it does not wait
+ * for them to leave the wire). Harmless, and sends nothing, when the port is not open or the
+ * device has gone.
+ */
+RS232_API void WritePort(const char* data, int32_t count);
+
+/*
+ * Returns at once: 1 with one received byte stored in *byte, or 0 when no byte is waiting
+ * (also when the port is not open or the device has gone). byte must not be null.
+ */
+RS232_API int32_t ReadPort(uint8_t* byte);
+
+/* Modem lines. A device that has no such line (a pseudo-terminal) ignores them. */
+RS232_API void SetDTR(void);
+RS232_API void ClrDTR(void);
+RS232_API void SetRTS(void);
+RS232_API void ClrRTS(void);
+
+/*
+ * Blocks until a byte can be read or ms milliseconds pass, whichever is first; burns no CPU.
+ * Returns 1 when a byte is waiting, 0 otherwise. When the port is not open, or the device has
+ * gone, it sleeps the full time and returns 0, so that callers timing a reply never spin.
+ */
+RS232_API int32_t WaitPort(int32_t ms);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,263 @@
+// The serial-port component over POSIX termios.
+#include "rs232/rs232.h"
+
+#include "port_name.h"
+#include "speed.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+struct Config {
+    std::string name;
+    int32_t baud = 0;
+    int32_t parity = 0;
+    int32_t dataBits = 8;
+    int32_t stopBits = 0;
+    bool valid = false;
+};
+
+struct Port {
+    int fd = -1;
+    // Bytes read from the driver in one go and handed out one by one by ReadPort.
+    uint8_t buffer[256];
+    size_t head = 0;
+    size_t tail = 0;
+    // Set once the device has gone (read or write failed for good); the fd stays until close.
+    bool gone = false;
+};
+
+// PortInit may come from the caller's thread while a worker opens the port.
+std::mutex configMutex;
+Config config;
+Port port;
+
+void SleepMs(int32_t ms) {
+    if (ms <= 0)
+        return;
+    timespec ts{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+bool LostDevice(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV || error == EBADF || error == EPIPE;
+}
+
+bool ConfigureLine(int fd, const Config& cfg) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0)
+        return false;
+    cfmakeraw(&tio);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | HUPCL);
+#ifdef CRTSCTS
+    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+#endif
+    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    tio.c_cflag |= sizes[cfg.dataBits - 5];
+    if (cfg.parity != 0) {
+        tio.c_cflag |= PARENB;
+        if (cfg.parity == 1)
+            tio.c_cflag |= PARODD;
+    }
+    if (cfg.stopBits == 2)
+        tio.c_cflag |= CSTOPB;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+void ModemLine(int line, bool on) {
+    if (port.fd < 0)
+        return;
+    // A pseudo-terminal has no modem lines and refuses; nothing depends on the answer.
+    (void)ioctl(port.fd, on ? TIOCMBIS : TIOCMBIC, &line);
+}
+
+void ReleaseAndClose() {
+    if (port.fd < 0)
+        return;
+    // Release the hold first, so that the next owner never finds the port still marked.
+    (void)ioctl(port.fd, TIOCNXCL);
+    (void)flock(port.fd, LOCK_UN);
+    (void)close(port.fd);
+    port.fd = -1;
+    port.head = port.tail = 0;
+    port.gone = false;
+}
+
+} // namespace
+
+extern "C" {
+
+RS232_API int32_t PortInit(const char* name, int32_t baud, int32_t parity, int32_t dataBits,
+                           int32_t stopBits) {
+    if (name == nullptr || std::strlen(name) == 0 || std::strlen(name) > 255)
+        return RS232_ERR_ARGUMENT;
+    if (parity < 0 || parity > 2 || dataBits < 5 || dataBits > 8 ||
+        (stopBits != 0 && stopBits != 2))
+        return RS232_ERR_ARGUMENT;
+    std::lock_guard<std::mutex> lock(configMutex);
+    config.name = name;
+    config.baud = baud;
+    config.parity = parity;
+    config.dataBits = dataBits;
+    config.stopBits = stopBits;
+    config.valid = true;
+    return RS232_OK;
+}
+
+RS232_API int32_t OpenPort(void) {
+    ReleaseAndClose();
+    Config cfg;
+    {
+        std::lock_guard<std::mutex> lock(configMutex);
+        cfg = config;
+    }
+    if (!cfg.valid)
+        return RS232_ERR_NOT_CONFIGURED;
+    if (cfg.baud <= 0)
+        return RS232_ERR_BAUD;
+    const std::string path = rs232::MapPortName(cfg.name);
+    if (path.empty())
+        return RS232_ERR_OPEN;
+
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EBUSY ? RS232_ERR_BUSY : RS232_ERR_OPEN;
+    if (!isatty(fd)) {
+        close(fd);
+        return RS232_ERR_NOT_A_TTY;
+    }
+    // flock keeps out other users of this component even when they run as root, which
+    // TIOCEXCL does not; TIOCEXCL keeps out everybody else who is not root.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+        (void)ioctl(fd, TIOCNXCL);
+        close(fd);
+        return RS232_ERR_BUSY;
+    }
+    port.fd = fd;
+    if (!ConfigureLine(fd, cfg)) {
+        ReleaseAndClose();
+        return RS232_ERR_NOT_A_TTY;
+    }
+    if (rs232_set_speed(fd, static_cast<uint32_t>(cfg.baud)) != 0) {
+        ReleaseAndClose();
+        return RS232_ERR_BAUD;
+    }
+    rs232_set_low_latency(fd);
+    (void)tcflush(fd, TCIOFLUSH);
+    return RS232_OK;
+}
+
+RS232_API void ClosePort(void) {
+    ReleaseAndClose();
+}
+
+RS232_API void WritePort(const char* data, int32_t count) {
+    if (port.fd < 0 || port.gone || data == nullptr || count <= 0)
+        return;
+    size_t done = 0;
+    const size_t total = static_cast<size_t>(count);
+    while (done < total) {
+        const ssize_t n = write(port.fd, data + done, total - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // The driver's queue is full; it drains at the line rate. A queue that does not
+            // move for a second will not move: drop the rest, the reply will time out.
+            pollfd p{port.fd, POLLOUT, 0};
+            if (poll(&p, 1, 1000) > 0 && (p.revents & POLLOUT))
+                continue;
+            return;
+        }
+        if (n < 0 && LostDevice(errno))
+            port.gone = true;
+        return;
+    }
+}
+
+RS232_API int32_t ReadPort(uint8_t* byte) {
+    if (byte == nullptr || port.fd < 0)
+        return 0;
+    if (port.head == port.tail && !port.gone) {
+        const ssize_t n = read(port.fd, port.buffer, sizeof port.buffer);
+        if (n > 0) {
+            port.head = 0;
+            port.tail = static_cast<size_t>(n);
+        } else if (n < 0 && LostDevice(errno)) {
+            port.gone = true;
+        }
+    }
+    if (port.head == port.tail)
+        return 0;
+    *byte = port.buffer[port.head++];
+    return 1;
+}
+
+RS232_API void SetDTR(void) {
+    ModemLine(TIOCM_DTR, true);
+}
+RS232_API void ClrDTR(void) {
+    ModemLine(TIOCM_DTR, false);
+}
+RS232_API void SetRTS(void) {
+    ModemLine(TIOCM_RTS, true);
+}
+RS232_API void ClrRTS(void) {
+    ModemLine(TIOCM_RTS, false);
+}
+
+RS232_API int32_t WaitPort(int32_t ms) {
+    if (port.head != port.tail)
+        return 1;
+    if (ms < 0)
+        ms = 0;
+    if (port.fd < 0 || port.gone) {
+        SleepMs(ms);
+        return 0;
+    }
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    pollfd p{port.fd, POLLIN, 0};
+    int rc;
+    do {
+        rc = poll(&p, 1, ms);
+    } while (rc < 0 && errno == EINTR);
+    if (rc > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        // A hung-up terminal polls readable for ever and reads as empty. Hand out what is
+        // left; then the device has gone: sleep out the rest, so the caller's time-out still
+        // takes its time instead of spinning.
+        uint8_t byte = 0;
+        if (ReadPort(&byte) != 0) {
+            --port.head;
+            return 1;
+        }
+        port.gone = true;
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long spent =
+            (now.tv_sec - start.tv_sec) * 1000L + (now.tv_nsec - start.tv_nsec) / 1000000L;
+        SleepMs(ms - static_cast<int32_t>(spent));
+        return 0;
+    }
+    return rc > 0 && (p.revents & POLLIN) ? 1 : 0;
+}
+
+} // extern "C"

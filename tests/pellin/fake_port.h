@@ -1,0 +1,64 @@
+// A scripted serial port and a virtual millisecond clock for the protocol tests. Waiting jumps
+// the clock to the next scripted byte (or to the end of the wait), so no real time passes.
+#pragma once
+
+#include "transport.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pellintest {
+
+struct Answer {
+    uint8_t byte;
+    uint32_t afterMs = 1; // from the end of the write
+};
+
+class FakePort {
+public:
+    // Answers to one WritePort call (a whole frame or a single byte).
+    using Device = std::function<std::vector<Answer>(const std::string& written)>;
+
+    explicit FakePort(uint32_t startTick = 1000);
+    ~FakePort();
+    FakePort(const FakePort&) = delete;
+    FakePort& operator=(const FakePort&) = delete;
+
+    pellin::Transport Transport() const;
+    pellin::Clock Clock() const;
+
+    // Script.
+    Device device; // default: no answer at all
+    int32_t openResult = 0;
+    int32_t portInitResult = 0;
+    bool yieldInWaits = false; // let other threads run at every wait (concurrency tests)
+
+    // Record.
+    std::vector<std::string> calls; // "OpenPort", "SetRTS", "write <text>", ...
+    std::vector<std::string> writes;
+    std::vector<uint32_t> writeTimes; // virtual ms since the start of each write
+    std::string portInitName;
+    std::vector<int32_t> portInitArgs;
+    uint32_t nowMs = 0; // virtual time since the fake was made
+    bool open = false;
+    // A snapshot taken at every write, e.g. of the job's percent.
+    std::function<void()> onWrite;
+
+    // Scripts.
+    static Device AckEverything(); // ACK frames, echo single bytes
+    // Answers frames in turn from replies (an empty optional: no answer), then ACKs.
+    static Device FrameReplies(std::vector<std::optional<uint8_t>> replies);
+
+    std::vector<std::string> LineCalls() const; // the calls other than reads and writes
+
+private:
+    friend struct Trampolines;
+    uint32_t startTick_;
+    std::deque<std::pair<uint32_t, uint8_t>> inbox_; // due (virtual ms), byte
+};
+
+} // namespace pellintest
