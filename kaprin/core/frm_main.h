@@ -7,6 +7,7 @@
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/control.h"
 #include "kaprin/core/ports.h"
+#include "kaprin/prefs/language.h"
 
 #include <array>
 #include <cstdint>
@@ -91,6 +92,7 @@ public:
     std::int16_t AutoFailCount = 0;
     std::array<std::string, 6> SegmentFile;
     Module1 module1;
+    LangTable langTable; // the language texts, for the life of the program
 
     // Modeless and modal windows that are open; the front end binds a view to each.
     std::unique_ptr<FrmLanguage> frmLanguage;
@@ -102,6 +104,9 @@ public:
     void Form_Load();
     void Form_Activate();
     void Form_QueryUnload();
+    // The command-line action of the first activation, all but the automatic mode's
+    // switch: true when "-A" or "-C" asks Form_Activate to switch the mode on.
+    bool RunCommandLineAction();
 
     // ---- Operations used across the utility -----------------------------------------
     void SetPowerLine(bool on);
@@ -114,8 +119,22 @@ public:
     // Lets the window handle pending events, waiting briefly for one.
     void DoEvents();
 
+    // ---- Languages, file information, recent files, help ----------------------------
+    // The text of a numbered entry of the loaded language file; empty when undefined.
+    std::string LangText(std::int16_t id) const { return langTable.Text(id); }
+    // Loads a language file, or the folder's English.ini when it cannot be read.
+    void LoadLangFile(const std::string& path);
+    void ApplyMainLang();
+    // The folder of the language files beside the program (its name in any letter case).
+    std::string LanguageFolder() const;
+    void ShowFileTimes(const std::string& path);
+    void RefreshRecentMenu();
+    void AddRecentFile(const std::string& path);
+    void ShiftRecentFiles();
+    void ShowHelp();
+
     // ---- Event handlers -------------------------------------------------------------
-    void txtSFile_Change();            // after the person edited txtSFile.text
+    void txtSFile_Change(); // after the person edited txtSFile.text
     void List1_Click(int index);
     void cmdBorwse_Click();
     void cmdStart_Click();
@@ -141,7 +160,8 @@ public:
     void mnuHelp_Click();
     void cmdStep_Click(int index);
     void Command4_Click();
-    // A modeless or modal window was closed by its frame.
+    // A modeless or modal window was closed by its frame, or by its own OK or Cancel
+    // after the view was dropped: its model is destroyed here.
     void ChildWindow_Closed(WindowId id);
 
     // ---- Run (download, automatic mode, update sets) --------------------------------
@@ -166,6 +186,7 @@ private:
     Ports ports_;
     std::string programDir_;
     std::string commandLine_;
+    bool commandLineDone_ = false; // the command-line action runs at the first activation
 };
 
 } // namespace kaprin

@@ -157,9 +157,15 @@ void FakePellin::FontLoad(const std::string& path) {
     Log("FontLoad:" + path);
 }
 
-std::int32_t FakePellin::getPercent() { return Next(percents, lastPercent); }
-std::int32_t FakePellin::getBlock() { return Next(blocks, lastBlock); }
-std::int32_t FakePellin::getError() { return Next(errors, lastError); }
+std::int32_t FakePellin::getPercent() {
+    return Next(percents, lastPercent);
+}
+std::int32_t FakePellin::getBlock() {
+    return Next(blocks, lastBlock);
+}
+std::int32_t FakePellin::getError() {
+    return Next(errors, lastError);
+}
 
 std::int32_t FakePellin::usePort(std::int32_t portIndex, std::int32_t baudRate) {
     usePortCalls.emplace_back(portIndex, baudRate);

@@ -1,0 +1,149 @@
+#include "kaprin/core/frm_main.h"
+
+#include "kaprin/info/file_info.h"
+#include "kaprin/info/frm_about.h"
+#include "kaprin/prefs/frm_comm.h"
+#include "kaprin/prefs/frm_language.h"
+#include "kaprin/updateset/frm_setting.h"
+
+#include <algorithm>
+
+namespace kaprin {
+
+FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine)
+    : ports_(ports), programDir_(std::move(programDir)), commandLine_(std::move(commandLine)) {
+    cboDelay.entries = {"0 Sec", "1 Sec", "2 Sec", "3 Sec", "4 Sec", "5 Sec"};
+    cboDelay.Select(0);
+    // The row looks the same before the first run as after ClearStatus.
+    for (auto& lamp : Shape1)
+        lamp = Control{"", true, true, false, kChaserIdle};
+}
+
+// Out of line: the other windows' models are complete types only here.
+FrmMain::~FrmMain() = default;
+
+void FrmMain::SetPowerLine(bool on) {
+    ports_.pellin.PowerOn(on);
+    sDTR.colour = on ? kLineLampOn : kLineLampOff;
+}
+
+void FrmMain::SetBootLine(bool on) {
+    ports_.pellin.BootOn(on);
+    sRTS.colour = on ? kLineLampOn : kLineLampOff;
+}
+
+void FrmMain::SetAllLamps(Rgb colour) {
+    for (auto& lamp : Shape1)
+        lamp.colour = colour;
+}
+
+void FrmMain::ClearStatus() {
+    SB1.panel1.clear();
+    SB1.panel2.clear();
+    SetAllLamps(kChaserIdle);
+}
+
+void FrmMain::ShowEngineerPanel(bool show) {
+    Frame3.visible = show;
+    HeightTwips = show ? 5565 : 4530;
+    PB1TopTwips = show ? 4525 : 3480;
+}
+
+void FrmMain::WaitMs(std::int32_t ms) {
+    // Unsigned differences of the 32-bit tick count stay right across its wrap-around.
+    const std::uint32_t start = ports_.clock.TickCount();
+    std::uint32_t now = ports_.clock.TickCount();
+    if (ms <= 0 || now - start >= static_cast<std::uint32_t>(ms))
+        return;
+    const auto wanted = static_cast<std::uint32_t>(ms);
+    do {
+        now = ports_.clock.TickCount();
+        const std::uint32_t elapsed = now - start;
+        const std::uint32_t left = elapsed < wanted ? wanted - elapsed : 0;
+        ports_.windows.DoEvents(static_cast<int>(std::clamp<std::uint32_t>(left, 1, kPollWaitMs)));
+    } while (now - start < wanted);
+}
+
+void FrmMain::DoEvents() {
+    ports_.windows.DoEvents(kPollWaitMs);
+}
+
+void FrmMain::SetSFile(const std::string& text) {
+    // Like a text box, the change handling runs only when the text really changes.
+    if (txtSFile.text == text)
+        return;
+    txtSFile.text = text;
+    txtSFile_Change();
+}
+
+void FrmMain::txtSFile_Change() {
+    ShowFileTimes(txtSFile.text);
+    List1.tooltip.clear();
+}
+
+void FrmMain::ShowFileTimes(const std::string& path) {
+    kaprin::ShowFileTimes(List1, langTable, path);
+}
+
+void FrmMain::List1_Click(int index) {
+    if (index < 0 || index >= static_cast<int>(List1.items.size()))
+        return;
+    List1.listIndex = index;
+    List1.tooltip = List1.items[static_cast<std::size_t>(index)];
+}
+
+void FrmMain::cmdBorwse_Click() {
+    ClearStatus();
+    CD1.filter = "PLN File|*.PLN|HEX File|*.HEX;*.H00;*.HEC";
+    // The chooser opens in the folder of the current file.
+    const auto slash = txtSFile.text.rfind('/');
+    CD1.initialDir = slash == std::string::npos ? std::string() : txtSFile.text.substr(0, slash);
+    if (slash == 0)
+        CD1.initialDir = "/";
+    if (auto chosen = ports_.windows.ChooseOpenFile(CD1))
+        CD1.fileName = *chosen;
+    // The dialog object keeps its last name, so a cancel offers that name again.
+    if (!CD1.fileName.empty())
+        SetSFile(CD1.fileName);
+}
+
+void FrmMain::cboDelay_Select(int index) {
+    cboDelay.Select(index);
+}
+
+void FrmMain::cboDelay_Type(const std::string& text) {
+    cboDelay.Type(text);
+}
+
+void FrmMain::t1_Timer() {
+    if (LampIndex < 0 || LampIndex > 15)
+        LampIndex = 0;
+    const int previous = LampIndex == 0 ? 15 : LampIndex - 1;
+    Shape1[static_cast<std::size_t>(LampIndex)].colour = kChaserLit;
+    Shape1[static_cast<std::size_t>(previous)].colour = kChaserPassed;
+    LampIndex = static_cast<std::int16_t>(LampIndex + 1 > 15 ? 0 : LampIndex + 1);
+}
+
+void FrmMain::mnuExit_Click() {
+    // The front end closes the window and runs Form_QueryUnload on the way.
+    ports_.windows.CloseMainWindow();
+}
+
+void FrmMain::ChildWindow_Closed(WindowId id) {
+    switch (id) {
+    case WindowId::frmLanguage:
+        frmLanguage.reset();
+        break;
+    case WindowId::frmComm:
+        frmComm.reset();
+        break;
+    case WindowId::frmAbout:
+        frmAbout.reset();
+        break;
+    case WindowId::frmSetting:
+        // Modal: the call that showed it returns and tidies up.
+        break;
+    }
+}
+
+} // namespace kaprin

@@ -1,0 +1,95 @@
+// The real download and converter libraries, bound by file name at the first call of
+// any of their functions, each export looked up by name at its own first call.
+#pragma once
+
+#include "kaprin/core/ports.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kaprin {
+
+inline constexpr const char* kPellinFile = "libPellin.so";
+inline constexpr const char* kKaldunFile = "libKALDUN.so";
+
+// A shared library opened at first use: the program's folder first, then the usual
+// search of the dynamic loader. A library or export that cannot be found is reported
+// through WindowServices::Fatal, which ends the program.
+class LazyLibrary {
+public:
+    LazyLibrary(WindowServices& windows, std::string programDir, std::string fileName);
+    // The library stays loaded: a download worker may still run in it.
+    ~LazyLibrary() = default;
+    LazyLibrary(const LazyLibrary&) = delete;
+    LazyLibrary& operator=(const LazyLibrary&) = delete;
+
+    // The address of an export; does not return when it cannot be had.
+    void* Symbol(const char* name);
+    const std::string& fileName() const { return fileName_; }
+
+    // Resolves `slot` at its first use and keeps it.
+    template <class Fn> Fn Resolve(Fn& slot, const char* name) {
+        if (!slot)
+            slot = reinterpret_cast<Fn>(Symbol(name));
+        return slot;
+    }
+
+private:
+    void Open();
+
+    WindowServices& windows_;
+    std::string programDir_;
+    std::string fileName_;
+    void* handle_ = nullptr;
+};
+
+class PellinLibrary : public PellinApi {
+public:
+    PellinLibrary(WindowServices& windows, std::string programDir,
+                  std::string fileName = kPellinFile);
+
+    void BotLoad(const std::string& path) override;
+    void FontLoad(const std::string& path) override;
+    std::int32_t getPercent() override;
+    std::int32_t getBlock() override;
+    std::int32_t getError() override;
+    std::int32_t usePort(std::int32_t portIndex, std::int32_t baudRate) override;
+    void PowerOn(bool on) override;
+    void BootOn(bool on) override;
+    void BootStart(bool on) override;
+    void BootShutDown(bool on) override;
+    std::int32_t CheckZ() override;
+    std::int32_t CheckDevice() override;
+
+private:
+    using TextFn = void (*)(const char*);
+    using GetFn = std::int32_t (*)();
+    using PortFn = std::int32_t (*)(std::int32_t, std::int32_t);
+    using FlagFn = void (*)(std::uint8_t);
+
+    LazyLibrary lib_;
+    TextFn botLoad_ = nullptr, fontLoad_ = nullptr;
+    GetFn getPercent_ = nullptr, getBlock_ = nullptr, getError_ = nullptr;
+    GetFn checkZ_ = nullptr, checkDevice_ = nullptr;
+    PortFn usePort_ = nullptr;
+    FlagFn powerOn_ = nullptr, bootOn_ = nullptr, bootStart_ = nullptr, bootShutDown_ = nullptr;
+};
+
+class KaldunLibrary : public KaldunApi {
+public:
+    KaldunLibrary(WindowServices& windows, std::string programDir,
+                  std::string fileName = kKaldunFile);
+    std::int32_t KALDUN(const std::string& path) override;
+
+private:
+    using ConvertFn = std::int32_t (*)(const char*);
+    LazyLibrary lib_;
+    ConvertFn kaldun_ = nullptr;
+};
+
+// True travels as all bits set.
+inline std::uint8_t FlagByte(bool on) {
+    return on ? 0xFF : 0x00;
+}
+
+} // namespace kaprin

@@ -1,0 +1,178 @@
+// Start-up, the command line and the close request of the main window.
+#include "kaprin/core/frm_main.h"
+#include "kaprin/prefs/settings_keys.h"
+
+#include <cctype>
+
+namespace kaprin {
+
+namespace {
+
+bool StartsWith(const std::string& word, const char* option) {
+    return word.size() >= 2 && word[0] == option[0] && word[1] == option[1];
+}
+
+// Byte length of the UTF-8 character at the start of `text` (1 for a stray byte).
+std::size_t FirstCharLength(const std::string& text) {
+    if (text.empty())
+        return 0;
+    auto lead = static_cast<unsigned char>(text[0]);
+    std::size_t n = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    return std::min(n, text.size());
+}
+
+} // namespace
+
+void FrmMain::Form_Load() {
+    SplitCommandLine();
+    ParseCommandOptions();
+    RefreshRecentMenu();
+    ApplyStartupSettings();
+    AutoFailCount = 0;
+}
+
+void FrmMain::SplitCommandLine() {
+    auto& m = module1;
+    m.CmdWordCount = 0;
+    const std::string& line = commandLine_;
+    std::size_t start = 0;
+    while (m.CmdWordCount < 3 && start < line.size()) {
+        std::size_t space = line.find(' ', start);
+        if (space == std::string::npos) {
+            m.CmdWords[static_cast<std::size_t>(m.CmdWordCount++)] = line.substr(start);
+            break;
+        }
+        // A leading space or two in a row make no empty word.
+        if (space > start)
+            m.CmdWords[static_cast<std::size_t>(m.CmdWordCount++)] =
+                line.substr(start, space - start);
+        start = space + 1;
+    }
+}
+
+void FrmMain::ParseCommandOptions() {
+    auto& m = module1;
+    if (m.CmdWordCount == 0) {
+        m.CmdGiven = false;
+        return;
+    }
+    m.CmdGiven = true;
+    m.CmdMode = kCmdNone;
+    m.CmdFile.clear();
+    m.AutoFailLimit = 3;
+    for (int i = 0; i < m.CmdWordCount; ++i) {
+        std::string& word = m.CmdWords[static_cast<std::size_t>(i)];
+        const std::string asTyped = word;
+        for (char& c : word)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (StartsWith(word, "-A")) {
+            m.CmdMode = kCmdAuto;
+        } else if (StartsWith(word, "-S")) {
+            m.CmdMode = kCmdStart;
+        } else if (StartsWith(word, "-D")) {
+            m.CmdMode = kCmdShutDown;
+        } else if (StartsWith(word, "-C")) {
+            m.CmdMode = kCmdAutoClose;
+        } else if (StartsWith(word, "-F")) {
+            // "-F", a separator character, then the path in the letter case typed.
+            const std::string rest = asTyped.substr(2);
+            const std::string path = rest.substr(FirstCharLength(rest));
+            if (!path.empty())
+                m.CmdFile = path;
+        } else if (StartsWith(word, "-E")) {
+            auto limit = settings::ParseWhole(word.substr(2));
+            if (!limit || *limit < INT16_MIN || *limit > INT16_MAX)
+                m.AutoFailLimit = 3;
+            else
+                m.AutoFailLimit = static_cast<std::int16_t>(*limit > 9 ? 9 : *limit);
+        }
+    }
+}
+
+void FrmMain::ApplyStartupSettings() {
+    auto& store = ports_.settings;
+    using namespace settings;
+
+    // 1. Language.
+    std::string language = store.ReadSetting(kSetup, kLanguage);
+    if (language.empty())
+        language = kDefaultLanguageFile;
+    LoadLangFile(LanguageFolder() + "/" + language);
+    ApplyMainLang();
+
+    // 2. The last file, with its times.
+    SetSFile(store.ReadSetting(kRecentFile, RecentFileKey(1)));
+
+    // 3, 4. Lamps, delay and both line flags off.
+    LampIndex = 0;
+    cboDelay.Select(0);
+    SetPowerLine(false);
+    SetBootLine(false);
+
+    // 5. Port and baud rate to the library. Nothing stored can stop the program: an
+    // unreadable port or one outside the list is the first port.
+    std::int32_t port = ParseWhole(store.ReadSetting(kComm, kComPort)).value_or(0);
+    if (port < 0 || port >= kPorts)
+        port = 0;
+    std::int32_t baud = ParseWhole(store.ReadSetting(kComm, kBaudRate)).value_or(kDefaultBaudIndex);
+    if (baud >= 0 && baud <= 4)
+        baud = kBaudRates[baud];
+    ports_.pellin.usePort(port, baud);
+    lblPort.caption = "COM" + std::to_string(port + 1);
+
+    // 6. The engineer panel stays hidden.
+    mnuEMode.visible = false;
+    ShowEngineerPanel(false);
+
+    // 7. Run options.
+    mnuDTR.checked = ReadBool(store, kSetup, kDTR, true);
+    mnuRTS.checked = ReadBool(store, kSetup, kRTS, true);
+    mnuConvert.checked = ReadBool(store, kSetup, kConvert, true);
+    mnuQuenlar.checked = ReadBool(store, kSetup, kQuenlar, true);
+    mnuBotStart.checked = ReadBool(store, kSetup, kStart, false);
+    mnuBotShutDown.checked = ReadBool(store, kSetup, kShutDown, false);
+}
+
+bool FrmMain::RunCommandLineAction() {
+    // Once only: a later activation (after one of the utility's own dialogs) would
+    // switch the automatic mode off again.
+    if (commandLineDone_)
+        return false;
+    commandLineDone_ = true;
+    const auto& m = module1;
+    if (!m.CmdGiven || m.CmdWordCount <= 0)
+        return false;
+    if (!m.CmdFile.empty())
+        SetSFile(m.CmdFile);
+    switch (m.CmdMode) {
+    case kCmdAuto:
+    case kCmdAutoClose:
+        return true;
+    case kCmdStart:
+        // Only its own item: a restored "After Quenlar Shut Down" stays on.
+        mnuBotStart.checked = true;
+        break;
+    case kCmdShutDown:
+        mnuBotShutDown.checked = true;
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void FrmMain::Form_QueryUnload() {
+    t2.enabled = false;
+    mnuAutoQuenlar.checked = false;
+    using namespace settings;
+    auto& store = ports_.settings;
+    store.WriteSetting(kSetup, kEMode, BoolText(mnuEMode.checked));
+    store.WriteSetting(kSetup, kDTR, BoolText(mnuDTR.checked));
+    store.WriteSetting(kSetup, kRTS, BoolText(mnuRTS.checked));
+    store.WriteSetting(kSetup, kConvert, BoolText(mnuConvert.checked));
+    store.WriteSetting(kSetup, kQuenlar, BoolText(mnuQuenlar.checked));
+    store.WriteSetting(kSetup, kStart, BoolText(mnuBotStart.checked));
+    store.WriteSetting(kSetup, kShutDown, BoolText(mnuBotShutDown.checked));
+}
+
+} // namespace kaprin
