@@ -148,6 +148,8 @@ public:
     void mnuLanguage_Click();
     void mnuComm_Click();
     void mnuEMode_Click();
+    // The keyboard shortcut Ctrl+Shift+E: shows the hidden Engineer Mode item.
+    void ShowEngineerMenu();
     void mnuDTR_Click();
     void mnuRTS_Click();
     void mnuCheck_Click();

@@ -1,0 +1,191 @@
+// The main window's model driven as the front end drives it, with the real libPellin.so
+// and libKALDUN.so, into scanner-sim on a pseudo-terminal.
+#include "fakes.h"
+#include "pln_image.h"
+#include "scanner_sim_process.h"
+#include "temp_dir.h"
+
+#include "kaprin/core/frm_main.h"
+#include "kaprin/core/library_binding.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+namespace kaprin {
+namespace {
+
+using namespace std::chrono_literals;
+using SteadyTime = std::chrono::steady_clock;
+
+class SteadyClock : public Clock {
+public:
+    std::uint32_t TickCount() override {
+        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                              SteadyTime::now().time_since_epoch())
+                                              .count());
+    }
+};
+
+// The front end's side of a pump: wait up to the bound, tick the lamp chaser on time, and
+// let the scripted person act. A run that takes too long fails the test instead of
+// hanging it.
+class RealTimeWindows : public test::FakeWindows {
+public:
+    explicit RealTimeWindows(test::FakeClock& unused) : FakeWindows(unused) {}
+    FrmMain* main = nullptr;
+    SteadyTime::time_point deadline = SteadyTime::now() + 60s;
+    int chaserTicks = 0;
+
+    void DoEvents(int maxWaitMs) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(maxWaitMs));
+        const auto now = SteadyTime::now();
+        if (main && main->t1.enabled && now - lastChaser_ >= 100ms) {
+            lastChaser_ = now;
+            main->t1_Timer();
+            ++chaserTicks;
+        }
+        if (now > deadline)
+            throw std::runtime_error("the run did not end in time");
+        FakeWindows::DoEvents(maxWaitMs);
+    }
+
+private:
+    SteadyTime::time_point lastChaser_{};
+};
+
+// The program's folder: the libraries and the language folder lie beside this test.
+std::string ProgramDir() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+}
+
+// One Intel HEX data record.
+std::string HexRecord(unsigned address, const std::vector<unsigned char>& bytes) {
+    unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8) + (address & 0xFF);
+    char text[8];
+    std::snprintf(text, sizeof text, ":%02X%04X00", static_cast<unsigned>(bytes.size()), address);
+    std::string line = text;
+    for (unsigned char b : bytes) {
+        std::snprintf(text, sizeof text, "%02X", b);
+        line += text;
+        sum += b;
+    }
+    std::snprintf(text, sizeof text, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
+    return line + text + "\r\n";
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+class ModelEndToEnd : public ::testing::Test {
+protected:
+    test::FakeClock unusedClock;
+    SteadyClock clock;
+    test::MemoryStore store;
+    RealTimeWindows windows{unusedClock};
+    PellinLibrary pellin{windows, ProgramDir()};
+    KaldunLibrary kaldun{windows, ProgramDir()};
+    test::TempDir dir;
+    testsupport::ScannerSimProcess sim;
+    std::string simLog;
+    std::unique_ptr<FrmMain> main;
+
+    void SetUp() override {
+        SKIP_WITHOUT_PSEUDO_TERMINAL();
+        simLog = dir / "sim.log";
+        std::string error;
+        ASSERT_TRUE(sim.Start({"--log", simLog}, error)) << error;
+        // Port index 0 (nothing stored) is COM1.
+        testsupport::MapComPort(1, sim.SlavePath());
+    }
+
+    void Start(const std::string& commandLine) {
+        main = std::make_unique<FrmMain>(Ports{windows, clock, store, pellin, kaldun},
+                                         ProgramDir(), commandLine);
+        windows.main = main.get();
+        main->Form_Load();
+        main->Form_Activate();
+    }
+
+    std::string StoppedLog() {
+        sim.Stop();
+        return testsupport::ReadTextFile(simLog);
+    }
+};
+
+// A manual run of a HEX image: asked, converted, asked again, then sent.
+TEST_F(ModelEndToEnd, ManualRunOfAHexImage) {
+    std::string hex;
+    for (unsigned address = 0; address < 0x100; address += 16) {
+        std::vector<unsigned char> bytes;
+        for (unsigned i = 0; i < 16; ++i)
+            bytes.push_back(static_cast<unsigned char>(address + i * 7));
+        hex += HexRecord(address, bytes);
+    }
+    hex += ":00000001FF\r\n";
+    const std::string image = dir.Write("FW.HEX", hex);
+    const std::string converted = dir / "FW.PLN";
+
+    Start("");
+    main->SetSFile(image);
+    windows.yesNoAnswers = {true, true}; // convert, then transfer
+    main->cmdStart_Click();
+
+    EXPECT_EQ(windows.questions,
+              (std::vector<std::string>{main->LangText(1302), main->LangText(1304)}));
+    EXPECT_TRUE(std::filesystem::is_regular_file(converted));
+    EXPECT_EQ(main->LoadFile, converted);
+    EXPECT_EQ(main->SB1.panel1, main->LangText(1319));
+    EXPECT_EQ(main->SB1.panel2, "");
+    EXPECT_TRUE(main->cmdStart.enabled);
+    EXPECT_EQ(main->Shape1[0].colour, kChaserPassed);
+    EXPECT_GT(windows.chaserTicks, 0);
+    EXPECT_EQ(store.ReadSetting("RecentFile", "File1"), image);
+    EXPECT_EQ(main->List1.items.size(), 3u); // the file times of the image
+    const std::string log = StoppedLog();
+    EXPECT_EQ(Count(log, "download 1 complete"), 1u) << log;
+    EXPECT_EQ(Count(log, "download 2 complete"), 0u) << log;
+}
+
+// "-C": the automatic mode starts at the first activation, downloads into the device,
+// asks the front end to close after that first success, and the close saves the options.
+TEST_F(ModelEndToEnd, AutomaticRunClosesAfterTheFirstSuccess) {
+    testsupport::PlnLayout layout;
+    layout.linesPerBank = 6;
+    const std::string image = dir.Write("AUTO.PLN", testsupport::MakePlnImage(layout));
+
+    Start("-C -F=" + image);
+    ASSERT_TRUE(main->mnuAutoQuenlar.checked);
+    ASSERT_EQ(main->txtSFile.text, image);
+    // The front end: t2 ticks every 20 ms while it is armed, until the close request.
+    while (main->t2.enabled && !windows.closeRequested) {
+        std::this_thread::sleep_for(20ms);
+        main->t2_Timer();
+    }
+    ASSERT_TRUE(windows.closeRequested);
+    main->Form_QueryUnload();
+
+    EXPECT_EQ(main->SB1.panel1, main->LangText(1319));
+    EXPECT_EQ(main->AutoFailCount, 0);
+    EXPECT_TRUE(windows.messages.empty());
+    EXPECT_TRUE(windows.questions.empty());
+    EXPECT_FALSE(main->mnuAutoQuenlar.checked);
+    EXPECT_EQ(store.Keys("Setup").size(), 7u);
+    EXPECT_EQ(store.ReadSetting("RecentFile", "File1"), "");
+    const std::string log = StoppedLog();
+    EXPECT_EQ(Count(log, "download 1 complete"), 1u) << log;
+    EXPECT_EQ(Count(log, "download 2 complete"), 0u) << log;
+    // Every automatic download ends with the shut-down frame.
+    EXPECT_EQ(Count(log, "\"=000000AA56\" ACK"), 1u) << log;
+}
+
+} // namespace
+} // namespace kaprin
