@@ -1,0 +1,87 @@
+// Kaprin: the windowed utility. Binds the model to Qt Widgets and the real libraries.
+#include "kaprin/core/frm_main.h"
+#include "kaprin/core/library_binding.h"
+#include "kaprin/gui/main_window.h"
+#include "kaprin/gui/qt_window_services.h"
+#include "kaprin/store/qsettings_store.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// The command line as one text: the words after the program's name, joined by single
+// spaces, taken before Qt looks at them.
+std::string RawCommandLine(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+bool HasDisplay() {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+// Qt ends the program with abort() when no platform plugin can start; say why instead.
+void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "Kaprin: the window system cannot be used. Run it on a desktop, "
+                             "or headless with QT_QPA_PLATFORM=offscreen.\n");
+        std::fflush(stderr);
+        ::_exit(2);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string commandLine = RawCommandLine(argc, argv);
+    if (!HasDisplay()) {
+        std::fprintf(stderr, "Kaprin: no display (neither DISPLAY nor WAYLAND_DISPLAY is set). "
+                             "Run it on a desktop, or headless with QT_QPA_PLATFORM=offscreen.\n");
+        return 2;
+    }
+    QtMessageHandler previous = qInstallMessageHandler(OnQtMessage);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    QApplication::setApplicationName("Kaprin");
+    QApplication::setApplicationVersion("1.15");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
+    kaprin::gui::QtWindowServices windows;
+    kaprin::gui::QtClock clock;
+    kaprin::QSettingsStore settings;
+    kaprin::PellinLibrary pellin(windows, programDir);
+    kaprin::KaldunLibrary kaldun(windows, programDir);
+    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun}, programDir,
+                          commandLine);
+    kaprin::gui::MainWindow view(model);
+    windows.Attach(&view);
+    view.onHandlerFailure = [&windows](const std::exception& failure) {
+        windows.Fatal(std::string("unexpected failure: ") + failure.what());
+    };
+    QObject::connect(&view, &kaprin::gui::MainWindow::closed, &app, [] { QApplication::quit(); });
+
+    view.Dispatch([&model] { model.Form_Load(); });
+    if (view.finished())
+        return 0;
+    view.show();
+    return app.exec();
+}

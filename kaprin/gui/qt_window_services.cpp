@@ -1,0 +1,124 @@
+#include "kaprin/gui/qt_window_services.h"
+
+#include "kaprin/gui/binding.h"
+#include "kaprin/gui/file_dialogs.h"
+#include "kaprin/gui/main_window.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QUrl>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace kaprin::gui {
+
+namespace {
+const QString kTitle = QStringLiteral("Kaprin");
+}
+
+QtWindowServices::QtWindowServices() {
+    wake_.setSingleShot(true);
+    wake_.setTimerType(Qt::PreciseTimer);
+}
+
+bool QtWindowServices::Unattended() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == "offscreen" || platform == "minimal";
+}
+
+void QtWindowServices::BeforeBlocking() {
+    // The window shows the state the question belongs to, and its timers agree.
+    if (view_)
+        view_->Refresh();
+}
+
+bool QtWindowServices::AskYesNo(const std::string& text) {
+    BeforeBlocking();
+    QMessageBox box(QMessageBox::NoIcon, kTitle, Q(text), QMessageBox::Yes | QMessageBox::No,
+                    view_);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void QtWindowServices::ShowMessage(const std::string& text) {
+    BeforeBlocking();
+    QMessageBox box(QMessageBox::NoIcon, kTitle, Q(text), QMessageBox::Ok, view_);
+    box.exec();
+}
+
+std::optional<std::string> QtWindowServices::ChooseOpenFile(const FileDialog& dialog) {
+    BeforeBlocking();
+    return RunFileDialog(view_, dialog, DialogKind::Open);
+}
+
+std::optional<std::string> QtWindowServices::ChooseSaveFile(const FileDialog& dialog) {
+    BeforeBlocking();
+    return RunFileDialog(view_, dialog, DialogKind::Save);
+}
+
+void QtWindowServices::Beep() {
+    QApplication::beep();
+}
+
+void QtWindowServices::CloseMainWindow() {
+    if (view_)
+        view_->RequestClose();
+}
+
+void QtWindowServices::ShowWindow(WindowId id) {
+    if (view_)
+        view_->ShowChild(id);
+}
+
+void QtWindowServices::ShowModalWindow(WindowId id) {
+    if (view_)
+        view_->ShowChildModal(id);
+}
+
+void QtWindowServices::CloseWindow(WindowId id) {
+    if (view_)
+        view_->DropChild(id);
+}
+
+void QtWindowServices::OpenHelp(const std::string& path) {
+    // A missing page or no browser: nothing visible happens.
+    const QFileInfo page(Q(path));
+    if (page.isFile() && page.isReadable())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath()));
+}
+
+void QtWindowServices::DoEvents(int maxWaitMs) {
+    if (view_) {
+        // A close was asked for inside a handler: the handlers still running end here.
+        if (view_->closePending() && view_->depth() > 0)
+            throw CloseUnwind{};
+        view_->Refresh();
+    }
+    if (maxWaitMs <= 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return;
+    }
+    // Sleeps until an event arrives or the bound has passed, then handles what is
+    // pending; the timer only wakes the loop.
+    wake_.start(maxWaitMs);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    wake_.stop();
+    if (view_ && view_->closePending() && view_->depth() > 0)
+        throw CloseUnwind{};
+}
+
+void QtWindowServices::Fatal(const std::string& text) {
+    std::fprintf(stderr, "Kaprin: %s\n", text.c_str());
+    std::fflush(stderr);
+    if (qApp && !Unattended())
+        QMessageBox::critical(view_, kTitle, Q(text));
+    // No destructor runs: the settings are already on disk, and a half-bound library
+    // must not be called again on the way out.
+    ::_exit(1);
+}
+
+} // namespace kaprin::gui

@@ -1,0 +1,136 @@
+// The real Kaprin program, offscreen, into scanner-sim on a pseudo-terminal.
+#include "pln_image.h"
+#include "scanner_sim_process.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+fs::path BinDir() {
+    return fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+struct Outcome {
+    int status = -1; // exit status, or -1 when it had to be killed
+    double seconds = 0;
+};
+
+// Runs Kaprin with the arguments and extra environment, standard error into errPath.
+Outcome RunKaprin(const fs::path& program, const std::vector<std::string>& args,
+                  const std::vector<std::string>& env, const std::string& errPath, int timeoutMs) {
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (const auto& entry : env)
+            putenv(const_cast<char*>(entry.c_str()));
+        if (FILE* err = std::fopen(errPath.c_str(), "w"))
+            dup2(fileno(err), STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const auto& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    Outcome outcome;
+    int status = 0;
+    while (Clock::now() - start < std::chrono::milliseconds(timeoutMs)) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (outcome.status == -1) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    outcome.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return outcome;
+}
+
+std::string Settings(const testsupport::TempDir& dir) {
+    return testsupport::ReadTextFile(dir.Path() + "/config/Kaprin/Kaprin.ini");
+}
+
+// "-C": one automatic download into the simulator, then Kaprin closes by itself and the
+// seven run options are in the settings file.
+TEST(KaprinE2e, CloseAfterTheFirstSuccessfulDownload) {
+    SKIP_WITHOUT_PSEUDO_TERMINAL();
+    testsupport::TempDir dir;
+    testsupport::PlnLayout layout;
+    layout.linesPerBank = 16;
+    const std::string image = dir.Write("X.PLN", testsupport::MakePlnImage(layout));
+    const std::string simLog = dir.Path() + "/sim.log";
+    testsupport::ScannerSimProcess sim;
+    std::string error;
+    ASSERT_TRUE(sim.Start({"--log", simLog}, error)) << error;
+
+    const Outcome run =
+        RunKaprin(BinDir() / "Kaprin", {"-C", "-F=" + image},
+                  {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.Path() + "/config",
+                   "RS232_COM1=" + sim.SlavePath()},
+                  dir.Path() + "/kaprin.err", 60000);
+    sim.Stop();
+    const std::string log = testsupport::ReadTextFile(simLog);
+    EXPECT_EQ(run.status, 0) << testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
+    EXPECT_NE(log.find("download 1 complete"), std::string::npos) << log.substr(0, 2000);
+    EXPECT_EQ(log.find("download 2 complete"), std::string::npos);
+
+    const std::string ini = Settings(dir);
+    EXPECT_NE(ini.find("[Setup]"), std::string::npos) << ini;
+    for (const char* key : {"EMODE", "DTR", "RTS", "CONVERT", "QUENLAR", "START", "SHUTDOWN"}) {
+        const std::string line = std::string(key) + "=";
+        const auto at = ini.find("\n" + line);
+        ASSERT_NE(at, std::string::npos) << key << "\n" << ini;
+        const std::string value = ini.substr(at + 1 + line.size(), 5);
+        EXPECT_TRUE(value.rfind("True", 0) == 0 || value.rfind("False", 0) == 0) << key;
+    }
+    EXPECT_NE(ini.find("EMODE=False"), std::string::npos);
+    EXPECT_NE(ini.find("DTR=True"), std::string::npos);
+}
+
+// A missing download library is named on standard error and ends Kaprin with a
+// non-zero status (no box can be answered offscreen).
+TEST(KaprinE2e, MissingLibraryEndsWithItsName) {
+    testsupport::TempDir dir;
+    const fs::path lonely = fs::path(dir.Path()) / "Kaprin";
+    fs::copy_file(BinDir() / "Kaprin", lonely);
+    const Outcome run =
+        RunKaprin(lonely, {},
+                  {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.Path() + "/config",
+                   "LD_LIBRARY_PATH=" + dir.Path()},
+                  dir.Path() + "/kaprin.err", 30000);
+    const std::string err = testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.status, -1) << "hung";
+    EXPECT_NE(err.find("libPellin.so"), std::string::npos) << err;
+}
+
+// Without a display and without the offscreen platform: a clear message, not a crash.
+TEST(KaprinE2e, NoDisplayIsAClearError) {
+    testsupport::TempDir dir;
+    const Outcome run = RunKaprin(BinDir() / "Kaprin", {},
+                                  {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY=",
+                                   "XDG_CONFIG_HOME=" + dir.Path() + "/config"},
+                                  dir.Path() + "/kaprin.err", 30000);
+    const std::string err = testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
+    EXPECT_EQ(run.status, 2) << err;
+    EXPECT_NE(err.find("no display"), std::string::npos) << err;
+}
+
+} // namespace

@@ -1,0 +1,276 @@
+// Every control of every window exists under its model name and shows the model's state.
+#include "gui_fixture.h"
+
+#include "kaprin/gui/child_dialog.h"
+#include "kaprin/gui/lamp.h"
+#include "kaprin/info/frm_about.h"
+#include "kaprin/prefs/frm_comm.h"
+#include "kaprin/prefs/frm_language.h"
+#include "kaprin/updateset/frm_setting.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace kaprin::test {
+namespace {
+
+struct Named {
+    std::string name;
+    const char* className; // the Qt class the control must be
+};
+
+std::vector<Named> Array(const std::string& prefix, int count, const char* className) {
+    std::vector<Named> names;
+    for (int i = 0; i < count; ++i)
+        names.push_back({prefix + "_" + std::to_string(i), className});
+    return names;
+}
+
+std::vector<Named> Join(std::vector<std::vector<Named>> parts) {
+    std::vector<Named> all;
+    for (auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+void ExpectNames(QObject* root, const std::vector<Named>& names) {
+    for (const auto& named : names) {
+        QObject* found = root->objectName() == QString::fromStdString(named.name)
+                             ? root
+                             : root->findChild<QObject*>(QString::fromStdString(named.name));
+        ASSERT_NE(found, nullptr) << named.name;
+        EXPECT_TRUE(found->inherits(named.className))
+            << named.name << " is a " << found->metaObject()->className();
+    }
+}
+
+const std::vector<Named> kMainControls = Join({
+    {{"frmMain", "QMainWindow"},
+     {"txtSFile", "QLineEdit"},
+     {"cmdBorwse", "QPushButton"},
+     {"optFont", "QRadioButton"},
+     {"cmdStart", "QPushButton"},
+     {"cmdStop", "QPushButton"},
+     {"cboDelay", "QComboBox"},
+     {"lblPort", "QLabel"},
+     {"sDTR", "kaprin::gui::Lamp"},
+     {"sRTS", "kaprin::gui::Lamp"},
+     {"List1", "QListWidget"},
+     {"PB1", "QProgressBar"},
+     {"SB1", "QStatusBar"},
+     {"SB1_Panel1", "QLabel"},
+     {"SB1_Panel2", "QLabel"},
+     {"t1", "QTimer"},
+     {"t2", "QTimer"},
+     {"Frame1", "QGroupBox"},
+     {"Frame2", "QGroupBox"},
+     {"Frame3", "QFrame"},
+     {"Command4", "QPushButton"},
+     {"txtCStatus", "QLineEdit"},
+     {"Label2", "QLabel"},
+     {"Image1", "QLabel"},
+     {"mnufile", "QMenu"},
+     {"mnuSetup", "QMenu"},
+     {"mnuAbout", "QMenu"}},
+    Array("Label1", 5, "QLabel"),
+    Array("Shape1", 16, "kaprin::gui::Lamp"),
+    Array("cmdStep", 6, "QPushButton"),
+});
+
+const std::vector<Named> kMainMenuItems = {
+    {"mnuLine1", "QAction"},       {"mnuRF1", "QAction"},      {"mnuRF2", "QAction"},
+    {"mnuRF3", "QAction"},         {"mnuRF4", "QAction"},      {"mnuLine2", "QAction"},
+    {"mnuExit", "QAction"},        {"mnuLanguage", "QAction"}, {"mnuComm", "QAction"},
+    {"mnuEMode", "QAction"},       {"mnuDTR", "QAction"},      {"mnuRTS", "QAction"},
+    {"mnuCheck", "QAction"},       {"mnuConvert", "QAction"},  {"mnuQuenlar", "QAction"},
+    {"mnuAutoQuenlar", "QAction"}, {"mnuBotStart", "QAction"}, {"mnuBotShutDown", "QAction"},
+    {"mnuAbout_", "QAction"},      {"mnuHelp", "QAction"},
+};
+
+// The main window: every control and menu item by name, in the state start-up gives.
+TEST(Forms, MainWindowControlsFollowStartUp) {
+    GuiWorld w;
+    ExpectNames(w.view.get(), kMainControls);
+    ExpectNames(w.view.get(), kMainMenuItems);
+
+    EXPECT_EQ(w.view->windowTitle(), "T1000");
+    EXPECT_EQ(w.widget<QPushButton>("cmdStart")->text(), "T1202");
+    EXPECT_EQ(w.widget<QPushButton>("cmdBorwse")->text(), "T1201");
+    EXPECT_EQ(w.widget<QLabel>("Label1_4")->text(), "T1207");
+    EXPECT_EQ(w.widget<QMenu>("mnufile")->title(), "T1100");
+    EXPECT_EQ(w.widget<QAction>("mnuExit")->text(), "T1101");
+    EXPECT_EQ(w.widget<QAction>("mnuDTR")->text(), "DTR(Power On)");
+    EXPECT_TRUE(w.widget<QAction>("mnuDTR")->isChecked());
+    EXPECT_FALSE(w.widget<QAction>("mnuBotStart")->isChecked());
+    EXPECT_FALSE(w.widget<QAction>("mnuEMode")->isVisible());
+    EXPECT_FALSE(w.widget<QAction>("mnuCheck")->isVisible());
+    EXPECT_FALSE(w.widget<QAction>("mnuRF1")->isVisible());
+    EXPECT_FALSE(w.widget<QAction>("mnuLine2")->isVisible());
+    EXPECT_TRUE(w.widget<QAction>("mnuLine2")->isSeparator());
+    EXPECT_TRUE(w.widget("optFont")->isHidden());
+    EXPECT_TRUE(w.widget("Frame3")->isHidden());
+    EXPECT_FALSE(w.widget("cmdStop")->isEnabled());
+
+    auto* delay = w.widget<QComboBox>("cboDelay");
+    ASSERT_EQ(delay->count(), 6);
+    EXPECT_EQ(delay->itemText(5), "5 Sec");
+    EXPECT_EQ(delay->currentIndex(), 0);
+
+    // 4530 twips high at 96 dpi, the bar at 3480 twips; the line lamps dark red.
+    EXPECT_EQ(w.view->height(), 302);
+    EXPECT_EQ(w.widget("PB1")->y(), 232);
+    EXPECT_EQ(w.widget<gui::Lamp>("sDTR")->colour(), QColor(112, 0, 0));
+    EXPECT_TRUE(w.widget<gui::Lamp>("sDTR")->round());
+    EXPECT_EQ(w.widget<gui::Lamp>("Shape1_15")->colour(), QColor(0, 112, 0));
+    EXPECT_EQ(w.widget<QLabel>("Label2")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_FALSE(w.widget<QTimer>("t1")->isActive());
+}
+
+// The engineer shortcut and the Engineer Mode item resize the window and move the bar.
+TEST(Forms, EngineerPanelChangesTheGeometry) {
+    GuiWorld w;
+    w.view->Dispatch([&] { w.model->ShowEngineerMenu(); });
+    EXPECT_TRUE(w.widget<QAction>("mnuEMode")->isVisible());
+    w.widget<QAction>("mnuEMode")->trigger();
+    EXPECT_TRUE(w.widget<QAction>("mnuEMode")->isChecked());
+    EXPECT_FALSE(w.widget("Frame3")->isHidden());
+    EXPECT_EQ(w.view->height(), 371);
+    EXPECT_EQ(w.widget("PB1")->y(), 302);
+    w.widget<QAction>("mnuEMode")->trigger();
+    EXPECT_TRUE(w.widget("Frame3")->isHidden());
+    EXPECT_EQ(w.view->height(), 302);
+}
+
+// The other windows: opened through the main window's menus and buttons.
+TEST(Forms, OtherWindowsHaveTheirControls) {
+    GuiWorld w;
+    w.widget<QAction>("mnuComm")->trigger();
+    gui::ChildDialog* comm = w.view->child(WindowId::frmComm);
+    ASSERT_NE(comm, nullptr);
+    EXPECT_EQ(comm->objectName(), "frmComm");
+    ExpectNames(comm, Join({Array("Combo1", 5, "QComboBox"),
+                            Array("Label1", 5, "QLabel"),
+                            {{"Command1", "QPushButton"}, {"Command2", "QPushButton"}}}));
+    EXPECT_EQ(comm->windowTitle(), "Communication");
+    auto* port = comm->findChild<QComboBox*>("Combo1_0");
+    ASSERT_EQ(port->count(), 20);
+    EXPECT_EQ(port->itemText(19), "COM20");
+    EXPECT_EQ(comm->findChild<QComboBox*>("Combo1_1")->currentText(), "115200");
+    EXPECT_EQ(comm->findChild<QComboBox*>("Combo1_4")->currentText(), "None");
+
+    w.widget<QAction>("mnuLanguage")->trigger();
+    gui::ChildDialog* language = w.view->child(WindowId::frmLanguage);
+    ASSERT_NE(language, nullptr);
+    ExpectNames(language, {{"frmLanguage", "QDialog"}, {"File1", "QListWidget"}});
+    EXPECT_EQ(language->windowTitle(), "T1111");
+    auto* files = language->findChild<QListWidget*>("File1");
+    ASSERT_EQ(files->count(), 1);
+    EXPECT_EQ(files->item(0)->text(), "English.ini");
+
+    w.widget<QAction>("mnuAbout_")->trigger();
+    gui::ChildDialog* about = w.view->child(WindowId::frmAbout);
+    ASSERT_NE(about, nullptr);
+    ExpectNames(about, {{"frmAbout", "QDialog"},
+                        {"Image1", "QLabel"},
+                        {"Label1", "QLabel"},
+                        {"Label2", "QLabel"},
+                        {"cmdOK", "QPushButton"}});
+    EXPECT_EQ(about->findChild<QLabel*>("Label1")->text(), "MORLA Quenlar Utility");
+    EXPECT_EQ(about->findChild<QLabel*>("Label2")->text(), "1.15");
+    const QPixmap picture = about->findChild<QLabel*>("Image1")->pixmap();
+    EXPECT_EQ(picture.size(), QSize(560, 143));
+
+    w.view->Dispatch([&] { w.model->ShowEngineerMenu(); });
+    w.widget<QAction>("mnuEMode")->trigger();
+    w.windows.onModal = [&](WindowId id) {
+        ASSERT_EQ(id, WindowId::frmSetting);
+        gui::ChildDialog* setting = w.view->child(WindowId::frmSetting);
+        ASSERT_NE(setting, nullptr);
+        ExpectNames(setting, Join({Array("Label1", 6, "QLabel"),
+                                   Array("txtFile", 6, "QLineEdit"),
+                                   Array("cmdBrowse", 6, "QPushButton"),
+                                   {{"cmdLoad", "QPushButton"},
+                                    {"cmdSave", "QPushButton"},
+                                    {"OKButton", "QPushButton"},
+                                    {"CancelButton", "QPushButton"}}}));
+        EXPECT_EQ(setting->findChild<QLabel*>("Label1_2")->text(), "第三階段燒錄韌體");
+        EXPECT_EQ(setting->findChild<QLabel*>("Label1_2")->palette().color(QPalette::WindowText),
+                  QColor(0, 128, 0));
+        // OK first, Cancel second in the tab order.
+        EXPECT_EQ(setting->findChild<QWidget*>("OKButton")->nextInFocusChain()->objectName(),
+                  "CancelButton");
+        setting->findChild<QLineEdit*>("txtFile_0")->setText("/x/A.PLN");
+        Q_EMIT setting->findChild<QLineEdit*>("txtFile_0")->textEdited("/x/A.PLN");
+        setting->findChild<QPushButton*>("OKButton")->click();
+    };
+    w.widget<QPushButton>("Command4")->click();
+    EXPECT_EQ(w.store.ReadSetting("Setting", "File1"), "/x/A.PLN");
+    EXPECT_EQ(w.view->child(WindowId::frmSetting), nullptr);
+    // The missing file disables its step and the panel says so.
+    EXPECT_FALSE(w.widget("cmdStep_0")->isEnabled());
+    EXPECT_EQ(w.widget<QLabel>("SB1_Panel1")->text(), "更新檔有一個以上未設定或檔案不存在");
+}
+
+// The communication window's choice reaches the library, the port label and the store,
+// and the window goes away with its model.
+TEST(Forms, CommunicationWindowOk) {
+    GuiWorld w;
+    w.widget<QAction>("mnuComm")->trigger();
+    gui::ChildDialog* comm = w.view->child(WindowId::frmComm);
+    ASSERT_NE(comm, nullptr);
+    auto* port = comm->findChild<QComboBox*>("Combo1_0");
+    port->setCurrentIndex(2);
+    Q_EMIT port->activated(2);
+    auto* baud = comm->findChild<QComboBox*>("Combo1_1");
+    baud->setCurrentIndex(3);
+    Q_EMIT baud->activated(3);
+    comm->findChild<QPushButton*>("Command1")->click();
+    EXPECT_EQ(w.pellin.usePortCalls.back(), std::make_pair(2, 57600));
+    EXPECT_EQ(w.widget<QLabel>("lblPort")->text(), "COM3");
+    EXPECT_EQ(w.store.ReadSetting("Comm", "COM PORT"), "2");
+    EXPECT_EQ(w.view->child(WindowId::frmComm), nullptr);
+    EXPECT_EQ(w.model->frmComm, nullptr);
+}
+
+// A modeless window closed by its frame tells the model, which lets it go.
+TEST(Forms, FrameCloseDropsTheModelWindow) {
+    GuiWorld w;
+    w.widget<QAction>("mnuLanguage")->trigger();
+    gui::ChildDialog* language = w.view->child(WindowId::frmLanguage);
+    ASSERT_NE(language, nullptr);
+    language->reject(); // the close box and Escape
+    EXPECT_EQ(w.model->frmLanguage, nullptr);
+    EXPECT_EQ(w.view->child(WindowId::frmLanguage), nullptr);
+}
+
+// Picking a language file in its window changes the main window's captions at once.
+TEST(Forms, LanguageChoiceRetitlesTheMainWindow) {
+    GuiWorld w;
+    w.dir.Write("Language/Other.ini", "#1000 Other title\n#1202 Go\n#1111 Sprache\n");
+    w.widget<QAction>("mnuLanguage")->trigger();
+    auto* files = w.view->child(WindowId::frmLanguage)->findChild<QListWidget*>("File1");
+    ASSERT_EQ(files->count(), 2);
+    const int row = files->item(0)->text() == "Other.ini" ? 0 : 1;
+    files->setCurrentRow(row);
+    EXPECT_EQ(w.view->windowTitle(), "Other title");
+    EXPECT_EQ(w.widget<QPushButton>("cmdStart")->text(), "Go");
+    EXPECT_EQ(w.view->child(WindowId::frmLanguage)->windowTitle(), "Sprache");
+    EXPECT_EQ(w.store.ReadSetting("Setup", "Language"), "Other.ini");
+}
+
+} // namespace
+} // namespace kaprin::test
