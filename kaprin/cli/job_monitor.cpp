@@ -6,6 +6,7 @@ void JobMonitor::Start(const std::string& path) {
     Finish();
     running_ = true;
     saw100_ = false;
+    zeroAfter100_ = false;
     lastError_ = 0;
     current_ = DownloadRecord{};
     current_.started = std::chrono::system_clock::now();
@@ -63,10 +64,14 @@ std::int32_t JobMonitor::getError() {
     if (running_) {
         lastPollTick_ = clock_.TickCount();
         lastError_ = v;
+        // After percent 100 the run may read the code once more; a second 0 settles it,
+        // and so does any other call or the front end's Finish.
         if (v != 0)
             End(false, v);
-        else if (saw100_)
+        else if (saw100_ && zeroAfter100_)
             End(true, 0);
+        else if (saw100_)
+            zeroAfter100_ = true;
     }
     return v;
 }

@@ -2,7 +2,8 @@
 // what a terminal station reports beyond the status line: when a download started and
 // ended, its result code, its block count, the port in use, and whether the port could
 // not be used. The end of a job is read from the same polls the model makes: a
-// non-zero error code, or the error code read after percent 100.
+// non-zero error code, or error 0 read twice after percent 100 (the run reads the code
+// once more there), or the next other call into the library.
 #pragma once
 
 #include "kaprin/core/ports.h"
@@ -75,6 +76,7 @@ private:
     std::uint32_t startTick_ = 0;
     std::uint32_t lastPollTick_ = 0;
     bool saw100_ = false;
+    bool zeroAfter100_ = false;
     int lastError_ = 0;
 };
 

@@ -35,12 +35,14 @@ public:
           store_(b.store,
                  options.port ? std::optional(PortPositionText(*options.port)) : std::nullopt,
                  options.baud ? std::optional(BaudSettingText(*options.baud)) : std::nullopt),
-          pellin_(b.pellin, b.clock), kaldun_(b.kaldun), windows_(io, options.answers, b.clock),
+          windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
+          kaldunLib_(b.makeKaldun(windows_)), pellin_(*pellinLib_, b.clock), kaldun_(*kaldunLib_),
           frm_(Ports{windows_, b.clock, store_, pellin_, kaldun_}, programDir,
                options.modelCommandLine) {
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
         windows_.onPump = [this] { Show(); };
+        windows_.onQuestion = [this] { windows_.view().ShowList(frm_.List1.items); };
         windows_.onClose = [this] {
             if (frm_.cmdStop.enabled)
                 frm_.cmdStop_Click(); // ends a manual run's wait for the device
@@ -53,7 +55,7 @@ public:
 
 private:
     void Show() {
-        StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value, frm_.List1.items};
+        StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value};
         windows_.view().Show(s, clock_.TickCount());
     }
     // The close request of the window, once, whoever asks for it first.
@@ -84,9 +86,11 @@ private:
     int errFd_;
     Clock& clock_;
     PortOverrideStore store_;
+    TerminalWindows windows_;
+    std::unique_ptr<PellinApi> pellinLib_;
+    std::unique_ptr<KaldunApi> kaldunLib_;
     JobMonitor pellin_;
     KaldunMonitor kaldun_;
-    TerminalWindows windows_;
     FrmMain frm_;
     DownloadLog log_;
     bool logWarned_ = false;
@@ -99,6 +103,7 @@ void StationRun::PrintHeader() {
     v.Print(frm_.Caption + ": " + PortName() + " at " + std::to_string(pellin_.baudRate()) +
             " baud");
     v.Print("File: " + (frm_.txtSFile.text.empty() ? std::string("(none)") : frm_.txtSFile.text));
+    v.ShowList(frm_.List1.items);
     v.Print("Options: " + OnOff(frm_.mnuDTR) + ", " + OnOff(frm_.mnuRTS) + ", " +
             OnOff(frm_.mnuConvert) + ", " + OnOff(frm_.mnuQuenlar) + ", " +
             OnOff(frm_.mnuBotStart) + ", " + OnOff(frm_.mnuBotShutDown));

@@ -7,15 +7,19 @@
 #include "kaprin/cli/terminal_windows.h"
 #include "kaprin/core/ports.h"
 
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace kaprin::cli {
 
+// The libraries report a missing file or export through the window services, so they
+// are made once the station's services exist.
 struct StationBindings {
     SettingsStore& store;
-    PellinApi& pellin;
-    KaldunApi& kaldun;
     Clock& clock;
+    std::function<std::unique_ptr<PellinApi>(WindowServices&)> makePellin;
+    std::function<std::unique_ptr<KaldunApi>(WindowServices&)> makeKaldun;
 };
 
 // Runs the station and returns the exit status (exit_status.h); messages that explain a

@@ -95,16 +95,16 @@ std::string StatusView::Compose(const StatusSnapshot& s) const {
     return FitColumns(line, columns_ - 1);
 }
 
-void StatusView::Show(const StatusSnapshot& s, std::uint32_t nowMs) {
-    if (s.list != lastList_) {
-        lastList_ = s.list;
-        if (!s.list.empty()) {
-            Finish();
-            for (const std::string& item : s.list)
-                Write("  " + item + "\n");
-        }
-    }
+void StatusView::ShowList(const std::vector<std::string>& items) {
+    if (items == lastList_)
+        return;
+    lastList_ = items;
+    Finish();
+    for (const std::string& item : items)
+        Write("  " + item + "\n");
+}
 
+void StatusView::Show(const StatusSnapshot& s, std::uint32_t nowMs) {
     if (s.panel1.empty() && s.panel2.empty())
         return; // a cleared status keeps the last one on the screen
     std::string key = StatusKey(s.panel1);
@@ -130,7 +130,8 @@ void StatusView::Show(const StatusSnapshot& s, std::uint32_t nowMs) {
         lastDraw_ = nowMs;
         return;
     }
-    if (line == shown_ && lineOpen_) {
+    // The same line is not drawn twice, not even below a message or a question.
+    if (line == shown_) {
         pending_.clear();
         return;
     }
@@ -148,13 +149,11 @@ void StatusView::Show(const StatusSnapshot& s, std::uint32_t nowMs) {
 void StatusView::Print(const std::string& line) {
     Finish();
     Write(line + "\n");
-    shown_.clear();
 }
 
 void StatusView::Prompt(const std::string& text) {
     Finish();
     Write(text);
-    shown_.clear();
 }
 
 void StatusView::Bell() {
@@ -165,7 +164,6 @@ void StatusView::Bell() {
 void StatusView::InputEnded() {
     lineOpen_ = false;
     pending_.clear();
-    shown_.clear();
 }
 
 void StatusView::Finish() {

@@ -1,5 +1,6 @@
 // What the station shows of the main window: panel 1 of the status bar as a status line,
-// the percentage as a progress bar, and the lines of the information list.
+// the percentage as a progress bar, and, where a person needs them (at the start and
+// before a question), the lines of the information list.
 // On a terminal the line is redrawn in place while only its figures change (the block
 // count, the percentage) and a new line starts when the status itself changes, so the
 // outcomes stay on the screen; into a pipe or a file only each change of status is
@@ -17,7 +18,6 @@ namespace kaprin::cli {
 struct StatusSnapshot {
     std::string panel1, panel2; // the status bar's panels
     int percent = 0;            // the progress bar's value
-    std::vector<std::string> list;
 };
 
 class StatusView {
@@ -28,6 +28,8 @@ public:
 
     // Called at every pump with the model's state; `nowMs` paces the redraws.
     void Show(const StatusSnapshot& snapshot, std::uint32_t nowMs);
+    // The information list's lines, indented, unless they were the last ones shown.
+    void ShowList(const std::vector<std::string>& items);
     // A line of its own (a message); the status line stays above it.
     void Print(const std::string& line);
     // A question: the text without a line end; the person's Enter ends the line.

@@ -167,6 +167,8 @@ void TerminalWindows::DoEvents(int maxWaitMs) {
 
 bool TerminalWindows::AskYesNo(const std::string& text) {
     Pump();
+    if (onQuestion)
+        onQuestion();
     if (answers_ != AnswerPolicy::Ask) {
         bool yes = answers_ == AnswerPolicy::Yes;
         view_.Print(text + " [y/n] " + (yes ? "yes (--yes)" : "no (--no)"));

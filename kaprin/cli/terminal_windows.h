@@ -35,6 +35,8 @@ public:
 
     // Copies the model's state into the view; called at every pump.
     std::function<void()> onPump;
+    // Shows what a person needs to answer a question (the file dates).
+    std::function<void()> onQuestion;
     // A close request from outside: Ctrl-C, SIGTERM, SIGHUP, or "q" typed on the
     // terminal. A second signal ends the program at once (CliExit 130).
     std::function<void()> onClose;

@@ -11,7 +11,8 @@ using kaprin::test::FakeClock;
 using kaprin::test::FakePellin;
 
 // Polls the way the download run does: block, error, percent first; then percent,
-// block, error until percent 100 or a non-zero error. Returns the polls made.
+// block, error until percent 100 or a non-zero error; after 100 with error 0 the code
+// is read once more. Returns the polls made.
 int PollLikeTheRun(PellinApi& p, FakeClock& clock) {
     p.getBlock();
     int error = p.getError();
@@ -24,6 +25,8 @@ int PollLikeTheRun(PellinApi& p, FakeClock& clock) {
         error = p.getError();
         ++polls;
     }
+    if (error == 0)
+        p.getError();
     return polls;
 }
 
@@ -79,6 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                       JobCase{"last pass failed", {0, 100}, {0, 8}, {0, 3}, false, 3, 8, 10},
                       // The first poll already sees the end; the record closes at Finish.
                       JobCase{"at once", {100}, {8}, {0}, true, 0, 8, 0},
+                      // A code that only the second read after percent 100 brings.
+                      JobCase{"late code", {0, 100}, {0, 8}, {0, 0, 1}, false, 1, 8, 10},
                       JobCase{"no link", {0}, {0}, {4}, false, 4, 0, 0}),
     [](const auto& info) {
         std::string n = info.param.name;

@@ -17,7 +17,7 @@ struct Recorder {
 };
 
 StatusSnapshot Status(std::string p1, std::string p2 = "", int percent = 0) {
-    return StatusSnapshot{std::move(p1), std::move(p2), percent, {}};
+    return StatusSnapshot{std::move(p1), std::move(p2), percent};
 }
 
 // A transfer on a terminal: the progress redraws one line in place; the outcome starts
@@ -78,25 +78,25 @@ TEST(StatusViewPipe, OneLinePerChangeOfStatus) {
     EXPECT_EQ(r.out.find('\r'), std::string::npos);
 }
 
-// The information list is shown when it changes, and a message ends the open status line;
-// the live status line is always the bottom one, so it comes again below the list.
+// The information list's lines end the open status line and are not shown twice in a
+// row; the same status is not drawn again below them or below a message.
 TEST(StatusViewTerminal, ListLinesAndMessagesKeepTheStatusLineWhole) {
     Recorder r;
     StatusView v(r.sink(), true, 80);
     v.Show(Status("Waiting for the device"), 0);
-    StatusSnapshot withList = Status("Waiting for the device");
-    withList.list = {"HEX: 2026-12-08 07:00:00", "PLN: 2026-12-07 09:00:00"};
-    v.Show(withList, 10);
-    v.Show(withList, 20); // unchanged: not shown again
+    std::vector<std::string> list = {"HEX:2026/12/08 07:00:00", "PLN:2026/12/07 09:00:00"};
+    v.ShowList(list);
+    v.ShowList(list);
+    v.Show(Status("Waiting for the device"), 10);
     v.Print("Convert? [y/n] yes (--yes)");
+    v.Show(Status("Waiting for the device"), 30);
     v.Bell();
     v.Show(Status("Block 1 sent", "5%", 5), 200);
     v.Finish();
     Screen s = Screen::Render(r.out);
     EXPECT_EQ(s.Text(), "Waiting for the device\n"
-                        "  HEX: 2026-12-08 07:00:00\n"
-                        "  PLN: 2026-12-07 09:00:00\n"
-                        "Waiting for the device\n"
+                        "  HEX:2026/12/08 07:00:00\n"
+                        "  PLN:2026/12/07 09:00:00\n"
                         "Convert? [y/n] yes (--yes)\n"
                         "Block 1 sent  [#...................]   5%\n");
     EXPECT_EQ(s.bells, 1);
