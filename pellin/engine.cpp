@@ -33,6 +33,16 @@ bool Engine::Acquire() {
     return busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
 }
 
+bool Engine::AcquireForProbe() {
+    const uint32_t start = clock_.Tick();
+    while (!Acquire()) {
+        if (clock_.Tick() - start >= kProbeWaitForJobMs)
+            return false;
+        clock_.Sleep(5);
+    }
+    return true;
+}
+
 void Engine::Release() {
     busy_.store(false, std::memory_order_release);
 }

@@ -28,6 +28,9 @@ inline constexpr uint8_t kEsc = 0x1B;
 inline constexpr size_t kPathBufferSize = 260;
 inline constexpr size_t kPortNameBufferSize = 12;
 inline constexpr char kDeviceName[] = "MORLA";
+// A job publishes its result before its shut-down and start frames (up to 1 s each) and the
+// close; a probe that comes in that time waits for it.
+inline constexpr uint32_t kProbeWaitForJobMs = 2500;
 
 // Percent of the file sent after position bytes of length, in 64-bit arithmetic. A running job
 // stays at 99 at most: only the end of a good job reports 100, which callers take as done.
@@ -93,6 +96,9 @@ public:
 
 private:
     bool Acquire();
+    // A probe that comes right after a job's result waits for the job's last frames and
+    // its close (at most kProbeWaitForJobMs) instead of failing.
+    bool AcquireForProbe();
     void Release();
     void StartJob(const char* path, int32_t fontFlag);
     // Polls for one byte until limitMs have passed since start (a tick value).

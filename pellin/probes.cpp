@@ -41,7 +41,7 @@ void Engine::TESTFUNC(uint8_t selector) {
 }
 
 int32_t Engine::CheckDevice() {
-    if (!Acquire())
+    if (!AcquireForProbe())
         return 0;
     // 1. Open.
     if (port_.OpenPort() != 0) {
@@ -68,7 +68,7 @@ int32_t Engine::CheckDevice() {
 }
 
 int32_t Engine::CheckZ() {
-    if (!Acquire())
+    if (!AcquireForProbe())
         return -1;
     // 1. Open; a port that cannot be used is told apart from a silent line.
     if (port_.OpenPort() != 0) {

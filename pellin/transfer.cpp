@@ -42,7 +42,7 @@ void Engine::BuildFrame(uint8_t type, const uint8_t* data, uint8_t count) {
     state_.recordLength = count;
     state_.recordAddress = 0;
     state_.recordType = type;
-    if (count > 0) // an end frame has no data, and memcpy from null is undefined
+    if (count > 0)
         std::memcpy(state_.recordData, data, count);
     state_.recordChecksum = FormatControlFrame(state_.line, type, state_.recordData, count);
 }

@@ -89,6 +89,9 @@ void ModemLine(int line, bool on) {
 void ReleaseAndClose() {
     if (port.fd < 0)
         return;
+    // Output for a device that has gone would only make close wait for it to drain.
+    if (port.gone)
+        (void)tcflush(port.fd, TCOFLUSH);
     // Release the hold first, so that the next owner never finds the port still marked.
     (void)ioctl(port.fd, TIOCNXCL);
     (void)flock(port.fd, LOCK_UN);

@@ -132,7 +132,7 @@ std::string DecodeLanguageText(const std::string& bytes) {
     return Big5ToUtf8(bytes);
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
@@ -143,8 +143,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     }
     std::string bytes;
     char buffer[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+    while (bytes.size() < maxBytes) {
+        ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, maxBytes - bytes.size()));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -160,9 +160,15 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool LangTable::LoadFile(const std::string& path) {
-    auto bytes = ReadWholeFile(path);
+    auto bytes = ReadWholeFile(path, kMaxFileBytes);
     if (!bytes)
         return false;
+    // A file cut at the limit ends at its last whole line.
+    if (bytes->size() == kMaxFileBytes) {
+        auto lastLf = bytes->rfind('\n');
+        if (lastLf != std::string::npos)
+            bytes->resize(lastLf + 1);
+    }
     LoadText(DecodeLanguageText(*bytes));
     return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +20,8 @@ struct LangSlot {
 class LangTable {
 public:
     static constexpr int kSlots = 128;
+    // 128 entries fit many times over; a larger file is read only this far.
+    static constexpr std::size_t kMaxFileBytes = 1 << 20;
 
     // Reads a language file into the table; false (and the table unchanged) when the
     // file cannot be read.
@@ -33,8 +36,9 @@ private:
     std::array<LangSlot, kSlots> slots_{};
 };
 
-// A file's bytes, or nothing when the path names no readable ordinary file.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// A file's bytes (at most `maxBytes`), or nothing when the path names no readable
+// ordinary file.
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes = SIZE_MAX);
 bool IsValidUtf8(const std::string& bytes);
 // Valid UTF-8 is taken as it stands (without a byte-order mark); anything else is read
 // as Big5 (code page 950), the legacy files' encoding. Undecodable bytes become U+FFFD.

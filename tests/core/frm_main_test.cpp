@@ -135,5 +135,22 @@ TEST_F(FrmMainTest, SetSFileRunsChangeHandling) {
     EXPECT_EQ(main.List1.tooltip, "/no/such/file.PLN isn't exist.");
 }
 
+// Exit asks the front end to close the window, which then runs the close request.
+TEST_F(FrmMainTest, ExitRequestsTheClose) {
+    main.mnuExit_Click();
+    EXPECT_TRUE(world.windows.closeRequested);
+    EXPECT_TRUE(world.store.writes.empty());
+}
+
+// The delay list: a typed text selects no entry.
+TEST_F(FrmMainTest, DelayList) {
+    main.cboDelay_Select(3);
+    EXPECT_EQ(main.cboDelay.listIndex, 3);
+    EXPECT_EQ(main.cboDelay.text, "3 Sec");
+    main.cboDelay_Type("7 Sec");
+    EXPECT_EQ(main.cboDelay.listIndex, -1);
+    EXPECT_EQ(main.cboDelay.text, "7 Sec");
+}
+
 } // namespace
 } // namespace kaprin

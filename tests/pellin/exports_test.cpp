@@ -81,7 +81,8 @@ protected:
     testsupport::TempDir dir;
 };
 
-// While a worker runs, a second job and every probe are refused; the flags may change.
+// While a worker runs, a second job and every probe are refused (a probe after waiting for
+// the job to end); the flags may change.
 TEST_F(WhileWorkerRuns, JobsAndProbesAreRefused) {
     port.device = FakePort::AckEverything();
     const std::string path = dir.Write("a.pln", testsupport::DataRecord(0, {1}) + "\r\n");
@@ -94,7 +95,9 @@ TEST_F(WhileWorkerRuns, JobsAndProbesAreRefused) {
     engine.FontLoad(path.c_str());
     EXPECT_EQ(jobs.size(), 1u);
     EXPECT_EQ(engine.State().percent.load(), 42); // the refused job reset nothing
+    const uint32_t before = port.nowMs;
     EXPECT_EQ(engine.CheckZ(), -1);
+    EXPECT_GE(port.nowMs - before, pellin::kProbeWaitForJobMs);
     EXPECT_EQ(engine.CheckDevice(), 0);
     engine.TESTFUNC(1);
     EXPECT_TRUE(port.calls.empty());
@@ -105,6 +108,26 @@ TEST_F(WhileWorkerRuns, JobsAndProbesAreRefused) {
     EXPECT_EQ(port.writes.back(), pellin::kShutDownFrame);
     EXPECT_EQ(engine.getError(), 0);
     EXPECT_EQ(engine.CheckZ(), 1);
+}
+
+// A probe right after a job's result (while its shut-down frame is still under way) waits
+// for the job to close the port and then probes, instead of reporting no port or no device.
+TEST_F(WhileWorkerRuns, ProbeWaitsForTheEndOfAJob) {
+    port.device = FakePort::AckEverything();
+    engine.BootShutDown(1);
+    engine.BotLoad(dir.Write("a.pln", testsupport::DataRecord(0, {1}) + "\r\n").c_str());
+    ASSERT_EQ(jobs.size(), 1u);
+    // The job's last steps run while the probe waits.
+    int probeSleeps = 0;
+    port.onSleep = [&] {
+        if (++probeSleeps == 3)
+            jobs[0]();
+    };
+    EXPECT_EQ(engine.CheckZ(), 1);
+    EXPECT_GE(probeSleeps, 3);
+    EXPECT_EQ(port.writes.at(port.writes.size() - 2), pellin::kShutDownFrame);
+    port.onSleep = nullptr;
+    EXPECT_EQ(engine.CheckDevice(), 1);
 }
 
 // A new job leaves the last job's code in place until it is read.

@@ -74,6 +74,8 @@ struct Trampolines {
         if (current->yieldInWaits)
             std::this_thread::yield();
         current->nowMs += ms;
+        if (current->onSleep)
+            current->onSleep();
     }
 };
 

@@ -47,6 +47,8 @@ public:
     bool open = false;
     // A snapshot taken at every write, e.g. of the job's percent.
     std::function<void()> onWrite;
+    // Called at every pause of the clock (not at waits for a byte).
+    std::function<void()> onSleep;
 
     // Scripts.
     static Device AckEverything(); // ACK frames, echo single bytes

@@ -47,7 +47,8 @@ JobEnd WaitForJob(std::chrono::seconds limit = std::chrono::seconds(30)) {
 void WaitPortFree() {
     const auto deadline = Clock::now() + std::chrono::seconds(5);
     while (Clock::now() < deadline) {
-        const int fd = open(getenv("RS232_COM1"), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const char* path = getenv("RS232_COM1");
+        const int fd = path == nullptr ? -1 : open(path, O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (fd < 0)
             return;
         const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
@@ -184,14 +185,17 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"five other bytes", {"--reply-at", "5,6,7,8,9:41"}, 4},
                       FaultCase{"every frame refused", {"--refuse-rate", "1"}, 4}));
 
-// NAKs below five are resent and the job still succeeds.
-TEST_F(EndToEnd, OccasionalNaksAreResent) {
-    StartSim({"--nak-at", "4,9,10,11,12"});
-    BotLoad(Image(2, 4).c_str());
+// The library sends lines as read; a device that checks them refuses a corrupt one: code 2.
+TEST_F(EndToEnd, CorruptLineIsRefused) {
+    StartSim({"--check"});
+    const std::string good = testsupport::DataRecord(0, {1, 2, 3, 4});
+    std::string bad = testsupport::DataRecord(4, {5, 6, 7, 8});
+    bad[bad.size() - 1] = bad[bad.size() - 1] == '0' ? '1' : '0';
+    BotLoad(dir.Write("bad.pln", good + "\r\n" + bad + "\r\n").c_str());
     const JobEnd end = WaitForJob();
-    EXPECT_EQ(end.error, 0);
-    EXPECT_EQ(end.percent, 100);
-    EXPECT_EQ(end.block, 8);
+    EXPECT_EQ(end.error, 2);
+    WaitPortFree();
+    EXPECT_EQ(Count(StoppedLog(), "\"" + bad + "\" NAK"), 5u);
 }
 
 // A device that stops answering: a real two-second time-out, one extra end frame that waits

@@ -272,3 +272,50 @@ TEST(ShippedLanguageTest, EveryIdHasAText) {
 
 } // namespace
 } // namespace kaprin
+
+namespace kaprin {
+namespace {
+
+// Whatever bytes a language file holds, loading it gives UTF-8 texts and no crash.
+TEST(LanguageRobustnessTest, RandomBytesDecodeToUtf8) {
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<unsigned char>(seed >> 16);
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes;
+        const int length = next() * 4;
+        for (int i = 0; i < length; ++i) {
+            unsigned char c = next();
+            // Plenty of entry starts and line ends among the noise.
+            bytes += c < 20   ? '#'
+                     : c < 40 ? '\n'
+                     : c < 60 ? static_cast<char>('0' + c % 10)
+                              : static_cast<char>(c);
+        }
+        const std::string text = DecodeLanguageText(bytes);
+        ASSERT_TRUE(IsValidUtf8(text)) << "round " << round;
+        LangTable table;
+        table.LoadText(text);
+        for (const auto& slot : table.slots())
+            ASSERT_TRUE(IsValidUtf8(slot.text)) << "round " << round;
+    }
+}
+
+// A huge file is read only up to the limit, ending at a whole line.
+TEST(LanguageRobustnessTest, HugeFileIsCut) {
+    test::TempDir dir;
+    std::string text = "#1000 first\n";
+    while (text.size() < LangTable::kMaxFileBytes + 100)
+        text += "; filler line that is not an entry\n";
+    text += "#1001 beyond the limit\n";
+    const std::string file = dir.Write("Huge.ini", text);
+    LangTable table;
+    ASSERT_TRUE(table.LoadFile(file));
+    EXPECT_EQ(table.Text(1000), "first");
+    EXPECT_EQ(table.Text(1001), "");
+}
+
+} // namespace
+} // namespace kaprin

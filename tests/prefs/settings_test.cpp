@@ -36,12 +36,5 @@ TEST(SettingsTextTest, WholeNumbers) {
     EXPECT_EQ(WholeText(19), "19");
 }
 
-TEST(SettingsTextTest, Keys) {
-    EXPECT_EQ(RecentFileKey(1), "File1");
-    EXPECT_EQ(RecentFileKey(4), "File4");
-    EXPECT_EQ(SegmentFileKey(0), "File1");
-    EXPECT_EQ(SegmentFileKey(5), "File6");
-}
-
 } // namespace
 } // namespace kaprin::settings

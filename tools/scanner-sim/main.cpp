@@ -37,6 +37,14 @@ struct Pending {
 struct Totals {
     long rxBytes = 0;
     long txBytes = 0;
+    // Where the time goes, for the benchmark: how late answers left against their due time,
+    // and how long the client took from an answer leaving to its next bytes arriving here
+    // (both pseudo-terminal directions and the client's own reaction).
+    double lateNs = 0;
+    long lateCount = 0;
+    double clientNs = 0;
+    long clientCount = 0;
+    int64_t lastWrite = -1;
 };
 
 // Opens the master side and keeps a slave descriptor of our own: while it is open, a client
@@ -117,6 +125,9 @@ int main(int argc, char** argv) {
     sigset_t waiting;
     sigemptyset(&waiting);
 
+    // A test that dies must not leave its simulator behind, holding its output open.
+    prctl(PR_SET_PDEATHSIG, SIGTERM, 0, 0, 0);
+
     // Answers are timed to the microsecond; the default slack would add 50 us to each.
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
 
@@ -139,13 +150,19 @@ int main(int argc, char** argv) {
         while (!answers.empty() && answers.front().due <= now) {
             uint8_t out[sizeof buffer];
             size_t count = 0;
+            const int64_t due = answers.front().due;
             while (!answers.empty() && answers.front().due <= now && count < sizeof out) {
                 out[count++] = answers.front().byte;
                 answers.pop_front();
             }
             const ssize_t n = write(master, out, count);
-            if (n > 0)
+            const int64_t written = Now();
+            if (n > 0) {
                 totals.txBytes += n;
+                totals.lateNs += static_cast<double>(written - due);
+                ++totals.lateCount;
+                totals.lastWrite = written;
+            }
         }
 
         if (device.Finished(now))
@@ -170,6 +187,11 @@ int main(int argc, char** argv) {
             continue;
         now = Now();
         totals.rxBytes += n;
+        if (totals.lastWrite >= 0 && answers.empty()) {
+            totals.clientNs += static_cast<double>(now - totals.lastWrite);
+            ++totals.clientCount;
+            totals.lastWrite = -1;
+        }
         // The bytes arrive one after another at the line rate, no earlier than now.
         const int64_t first = rxFree > now ? rxFree : now;
         for (ssize_t i = 0; i < n; ++i) {
@@ -185,8 +207,13 @@ int main(int argc, char** argv) {
     }
 
     if (log != nullptr) {
-        std::fprintf(log, "totals frames=%ld rx_bytes=%ld tx_bytes=%ld downloads=%ld\n",
-                     device.Frames(), totals.rxBytes, totals.txBytes, device.Downloads());
+        std::fprintf(log,
+                     "totals frames=%ld rx_bytes=%ld tx_bytes=%ld downloads=%ld "
+                     "answer_late_us=%.1f answer_late_s=%.6f client_turn_us=%.1f\n",
+                     device.Frames(), totals.rxBytes, totals.txBytes, device.Downloads(),
+                     totals.lateCount ? totals.lateNs / totals.lateCount / 1000 : 0.0,
+                     totals.lateNs / 1e9,
+                     totals.clientCount ? totals.clientNs / totals.clientCount / 1000 : 0.0);
         std::fclose(log);
     }
     close(slave);

@@ -16,7 +16,8 @@ which a shell can export so that port COM1 of the download library opens the sim
 
 The simulator answers ACK (06) to every LF-terminated frame, "Z" to the probe byte "Z", and
 echoes every other byte sent outside a frame (the device name of the presence probe).
-It runs until it gets SIGINT or SIGTERM, or until --exit-after is met.
+It runs until it gets SIGINT or SIGTERM, until --exit-after is met, or until the process that
+started it ends.
 
 Faults (frames are counted from 1, resent frames included):
   --nak-at N[,N...]      answer NAK (15) to frame N
