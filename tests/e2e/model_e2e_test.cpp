@@ -13,7 +13,9 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <thread>
 
 namespace kaprin {
@@ -58,6 +60,50 @@ private:
     SteadyTime::time_point lastChaser_{};
 };
 
+// Counts what the model asks of the real library, and passes everything on.
+class CountingPellin : public PellinApi {
+public:
+    explicit CountingPellin(PellinApi& real) : real_(real) {}
+    int loads = 0;
+    std::string checkDeviceAnswers; // '1' or '0' per presence probe
+
+    void BotLoad(const std::string& path) override {
+        ++loads;
+        real_.BotLoad(path);
+    }
+    void FontLoad(const std::string& path) override {
+        ++loads;
+        real_.FontLoad(path);
+    }
+    std::int32_t getPercent() override { return real_.getPercent(); }
+    std::int32_t getBlock() override { return real_.getBlock(); }
+    std::int32_t getError() override { return real_.getError(); }
+    std::int32_t usePort(std::int32_t port, std::int32_t baud) override {
+        return real_.usePort(port, baud);
+    }
+    void PowerOn(bool on) override { real_.PowerOn(on); }
+    void BootOn(bool on) override { real_.BootOn(on); }
+    void BootStart(bool on) override { real_.BootStart(on); }
+    void BootShutDown(bool on) override { real_.BootShutDown(on); }
+    std::int32_t CheckZ() override { return real_.CheckZ(); }
+    std::int32_t CheckDevice() override {
+        const std::int32_t present = real_.CheckDevice();
+        checkDeviceAnswers += present != 0 ? '1' : '0';
+        return present;
+    }
+
+private:
+    PellinApi& real_;
+};
+
+// CPU time of the whole process (this thread and the library's worker), in ms.
+double ProcessCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
 // The program's folder: the libraries and the language folder lie beside this test.
 std::string ProgramDir() {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
@@ -66,7 +112,7 @@ std::string ProgramDir() {
 // One Intel HEX data record.
 std::string HexRecord(unsigned address, const std::vector<unsigned char>& bytes) {
     unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8) + (address & 0xFF);
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, ":%02X%04X00", static_cast<unsigned>(bytes.size()), address);
     std::string line = text;
     for (unsigned char b : bytes) {
@@ -91,7 +137,8 @@ protected:
     SteadyClock clock;
     test::MemoryStore store;
     RealTimeWindows windows{unusedClock};
-    PellinLibrary pellin{windows, ProgramDir()};
+    PellinLibrary library{windows, ProgramDir()};
+    CountingPellin pellin{library};
     KaldunLibrary kaldun{windows, ProgramDir()};
     test::TempDir dir;
     testsupport::ScannerSimProcess sim;
@@ -101,15 +148,22 @@ protected:
     void SetUp() override {
         SKIP_WITHOUT_PSEUDO_TERMINAL();
         simLog = dir / "sim.log";
+        std::vector<std::string> options{"--log", simLog};
+        options.insert(options.end(), SimOptions().begin(), SimOptions().end());
         std::string error;
-        ASSERT_TRUE(sim.Start({"--log", simLog}, error)) << error;
+        ASSERT_TRUE(sim.Start(options, error)) << error;
         // Port index 0 (nothing stored) is COM1.
         testsupport::MapComPort(1, sim.SlavePath());
     }
 
+    virtual const std::vector<std::string>& SimOptions() const {
+        static const std::vector<std::string> none;
+        return none;
+    }
+
     void Start(const std::string& commandLine) {
-        main = std::make_unique<FrmMain>(Ports{windows, clock, store, pellin, kaldun},
-                                         ProgramDir(), commandLine);
+        main = std::make_unique<FrmMain>(Ports{windows, clock, store, pellin, kaldun}, ProgramDir(),
+                                         commandLine);
         windows.main = main.get();
         main->Form_Load();
         main->Form_Activate();
@@ -185,6 +239,56 @@ TEST_F(ModelEndToEnd, AutomaticRunClosesAfterTheFirstSuccess) {
     EXPECT_EQ(Count(log, "download 2 complete"), 0u) << log;
     // Every automatic download ends with the shut-down frame.
     EXPECT_EQ(Count(log, "\"=000000AA56\" ACK"), 1u) << log;
+}
+
+// A simulator whose device is taken away for a while after each download and then
+// plugged in again.
+class DeviceChanges : public ModelEndToEnd {
+protected:
+    const std::vector<std::string>& SimOptions() const override {
+        static const std::vector<std::string> away{"--away", "700"};
+        return away;
+    }
+};
+
+// "-A": a device is downloaded once, the step waits until it is gone, and the next
+// device gets the file again; the menu switches the mode off.
+TEST_F(DeviceChanges, AutomaticModeWaitsForTheNextDevice) {
+    testsupport::PlnLayout layout;
+    layout.linesPerBank = 3;
+    const std::string image = dir.Write("NEXT.PLN", testsupport::MakePlnImage(layout));
+
+    Start("-A -F=" + image);
+    ASSERT_TRUE(main->mnuAutoQuenlar.checked);
+    const double cpuBefore = ProcessCpuMs();
+    const auto wallBefore = SteadyTime::now();
+    while (main->t2.enabled && pellin.loads < 2) {
+        std::this_thread::sleep_for(20ms);
+        main->t2_Timer();
+    }
+    // Switched off from the menu while it looks for the next device.
+    windows.At(windows.pumps + 1, [&] { main->mnuAutoQuenlar_Click(); });
+    while (main->t2.enabled) {
+        std::this_thread::sleep_for(20ms);
+        main->t2_Timer();
+    }
+    // What the waits cost: most of this time is spent probing for a device.
+    const double cpuMs = ProcessCpuMs() - cpuBefore;
+    const double wallMs =
+        std::chrono::duration<double, std::milli>(SteadyTime::now() - wallBefore).count();
+    std::cout << "automatic mode, two devices: " << cpuMs << " ms of CPU in " << wallMs << " ms ("
+              << 100.0 * cpuMs / wallMs << " % of one core)\n";
+    RecordProperty("cpu_percent", std::to_string(100.0 * cpuMs / wallMs));
+    EXPECT_EQ(pellin.loads, 2);
+    EXPECT_FALSE(main->mnuAutoQuenlar.checked);
+    EXPECT_TRUE(main->cmdStart.visible);
+    EXPECT_FALSE(windows.closeRequested);
+    EXPECT_EQ(main->AutoFailCount, 0);
+    // Present, gone (the first device was taken away), present again.
+    EXPECT_EQ(pellin.checkDeviceAnswers.substr(0, 3), "101") << pellin.checkDeviceAnswers;
+    const std::string log = StoppedLog();
+    EXPECT_EQ(Count(log, "download 2 complete"), 1u) << log;
+    EXPECT_EQ(Count(log, "download 3 complete"), 0u) << log;
 }
 
 } // namespace
