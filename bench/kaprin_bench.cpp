@@ -7,10 +7,13 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -31,9 +34,11 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
 
-// User and system time of a process, all its threads, in seconds.
-double CpuSeconds(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+// User and system time of a process (all its threads), or of one of its threads, in
+// seconds.
+double CpuSeconds(pid_t pid, pid_t thread = 0) {
+    std::ifstream in("/proc/" + std::to_string(pid) +
+                     (thread ? "/task/" + std::to_string(thread) : std::string()) + "/stat");
     std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const auto close = stat.rfind(')');
     if (close == std::string::npos)
@@ -84,6 +89,81 @@ int WaitFor(pid_t pid, std::chrono::seconds limit) {
     return -1;
 }
 
+struct Transfer {
+    bool complete = false;
+    long frames = 0;
+    double wireBytes = 0; // between the first frame and the last
+    double elapsed = 0, ideal = 0, ratio = 0;
+    double cpu = 0, windowCpu = 0; // of the measured process while it transferred
+};
+
+// Follows the simulator's log, which gets a line for each frame as it arrives: the time
+// from the first frame to the last against the wire time of the frames and answers in
+// between. `poll` runs at every look at the log.
+Transfer TimeTransfer(const std::string& log, pid_t process, const std::function<void()>& poll) {
+    Transfer t;
+    std::ifstream in;
+    std::string pending;
+    double lastFrameBytes = 0, cpuFirst = 0, windowFirst = 0;
+    Clock::time_point firstAt{}, lastAt{};
+    const auto deadline = Clock::now() + 180s;
+    while (!t.complete && Clock::now() < deadline) {
+        poll();
+        if (!in.is_open())
+            in.open(log);
+        if (in.is_open()) {
+            in.clear();
+            char chunk[65536];
+            while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+                pending.append(chunk, static_cast<std::size_t>(in.gcount()));
+                if (in.eof())
+                    break;
+            }
+        }
+        const auto now = Clock::now();
+        std::size_t end;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            const std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (line.rfind("frame ", 0) == 0) {
+                const auto open = line.find('"'), close = line.rfind('"');
+                // The frame's text and its LF go out; one answer byte comes back.
+                const double bytes = static_cast<double>(close - open - 1) + 1 + 1;
+                if (t.frames == 0) {
+                    firstAt = now;
+                    if (process) {
+                        cpuFirst = CpuSeconds(process);
+                        windowFirst = CpuSeconds(process, process);
+                    }
+                } else {
+                    t.wireBytes += lastFrameBytes;
+                }
+                lastFrameBytes = bytes;
+                lastAt = now;
+                if (process) {
+                    t.cpu = CpuSeconds(process) - cpuFirst;
+                    t.windowCpu = CpuSeconds(process, process) - windowFirst;
+                }
+                ++t.frames;
+            } else if (line.find("complete") != std::string::npos) {
+                t.complete = true;
+            }
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    t.elapsed = Seconds(firstAt, lastAt);
+    t.ideal = t.wireBytes * 10.0 / kBaud;
+    t.ratio = t.ideal > 0 ? t.elapsed / t.ideal : 0;
+    return t;
+}
+
+void Report(const char* who, const Transfer& t) {
+    std::printf("%s: %ld frames, %.0f bytes on the wire between the first and the last; "
+                "elapsed %.3f s, ideal %.3f s at %ld baud, ratio %.4f (target <= %.2f)%s\n",
+                who, t.frames, t.wireBytes, t.elapsed, t.ideal, kBaud, t.ratio, kTargetRatio,
+                t.complete ? "" : " INCOMPLETE");
+}
+
 } // namespace
 
 int main() {
@@ -120,7 +200,7 @@ int main() {
                     c1 - c0, Seconds(t0, t1), waitShare, kTargetCpu);
     }
 
-    // 2. The transfer, timed by the simulator's log of each frame as it arrives.
+    // 2. The transfer through Kaprin.
     testsupport::ScannerSimProcess sim;
     const std::string log = dir.Path() + "/sim.log";
     if (!sim.Start({"--baud", std::to_string(kBaud), "--log", log}, error)) {
@@ -130,69 +210,48 @@ int main() {
     const auto started = Clock::now();
     const pid_t kaprin = StartKaprin(bin / "Kaprin", image, dir.Path() + "/config", sim.SlavePath(),
                                      dir.Path() + "/run.err");
-    std::ifstream in;
-    std::string pending;
-    long frames = 0;
-    double wireBytes = 0, lastFrameBytes = 0;
-    Clock::time_point firstAt{}, lastAt{};
-    double cpuFirst = -1, cpuLast = -1;
-    bool complete = false;
-    const auto deadline = started + 180s;
-    while (!complete && Clock::now() < deadline) {
-        if (!in.is_open())
-            in.open(log);
-        if (in.is_open()) {
-            in.clear();
-            char chunk[65536];
-            while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-                pending.append(chunk, static_cast<std::size_t>(in.gcount()));
-                if (in.eof())
-                    break;
-            }
-        }
-        const auto now = Clock::now();
-        std::size_t end;
-        while ((end = pending.find('\n')) != std::string::npos) {
-            const std::string line = pending.substr(0, end);
-            pending.erase(0, end + 1);
-            if (line.rfind("frame ", 0) == 0) {
-                const auto open = line.find('"'), close = line.rfind('"');
-                // The frame's text and its LF go out; one answer byte comes back.
-                const double bytes = static_cast<double>(close - open - 1) + 1 + 1;
-                if (frames == 0) {
-                    firstAt = now;
-                    cpuFirst = CpuSeconds(kaprin);
-                } else {
-                    wireBytes += lastFrameBytes;
-                }
-                lastFrameBytes = bytes;
-                lastAt = now;
-                cpuLast = CpuSeconds(kaprin);
-                ++frames;
-            } else if (line.find("complete") != std::string::npos) {
-                complete = true;
-            }
-        }
-        std::this_thread::sleep_for(1ms);
-    }
+    const Transfer run = TimeTransfer(log, kaprin, [] {});
     const int status = WaitFor(kaprin, 60s);
     const auto ended = Clock::now();
     sim.Stop();
-
-    const double elapsed = Seconds(firstAt, lastAt);
-    const double ideal = wireBytes * 10.0 / kBaud;
-    const double ratio = ideal > 0 ? elapsed / ideal : 0;
-    const double transferShare = elapsed > 0 ? (cpuLast - cpuFirst) / elapsed : -1;
-    std::printf("transfer: %ld frames, %.0f bytes on the wire between the first and the last\n",
-                frames, wireBytes);
-    std::printf("transfer: elapsed %.3f s, ideal %.3f s at %ld baud, ratio %.4f (target <= %.2f)\n",
-                elapsed, ideal, kBaud, ratio, kTargetRatio);
-    std::printf("transferring: %.3f s of CPU, share %.4f (target <= %.2f)\n", cpuLast - cpuFirst,
-                transferShare, kTargetCpu);
+    Report("Kaprin", run);
+    const double transferShare = run.elapsed > 0 ? run.cpu / run.elapsed : -1;
+    std::printf("transferring: %.3f s of CPU, share %.4f (target <= %.2f); the window's thread "
+                "%.3f s, the download library's worker %.3f s\n",
+                run.cpu, transferShare, kTargetCpu, run.windowCpu, run.cpu - run.windowCpu);
     std::printf("whole run: Kaprin exited with %d after %.2f s (start-up, probes, transfer, "
                 "close)\n",
                 status, Seconds(started, ended));
-    const bool ok = complete && status == 0 && ratio > 0 && ratio <= kTargetRatio &&
+
+    // 3. For reference, the download library alone on this machine, timed the same way.
+    double libraryRatio = -1;
+    if (void* pellin = dlopen((bin / "libPellin.so").c_str(), RTLD_NOW)) {
+        auto usePort = reinterpret_cast<int32_t (*)(int32_t, int32_t)>(dlsym(pellin, "usePort"));
+        auto botLoad = reinterpret_cast<void (*)(const char*)>(dlsym(pellin, "BotLoad"));
+        auto getPercent = reinterpret_cast<int32_t (*)()>(dlsym(pellin, "getPercent"));
+        auto getError = reinterpret_cast<int32_t (*)()>(dlsym(pellin, "getError"));
+        testsupport::ScannerSimProcess alone;
+        const std::string aloneLog = dir.Path() + "/alone.log";
+        if (usePort && botLoad && getPercent && getError &&
+            alone.Start({"--baud", std::to_string(kBaud), "--log", aloneLog}, error)) {
+            setenv("RS232_COM1", alone.SlavePath().c_str(), 1);
+            usePort(0, kBaud);
+            botLoad(image.c_str());
+            const Transfer reference = TimeTransfer(aloneLog, 0, [&] {
+                getPercent();
+                getError();
+            });
+            std::this_thread::sleep_for(100ms); // the worker closes the port
+            alone.Stop();
+            Report("library alone", reference);
+            libraryRatio = reference.ratio;
+        }
+    }
+    if (libraryRatio > 0)
+        std::printf("Kaprin's own share of the overhead: %.4f - %.4f = %.4f\n", run.ratio,
+                    libraryRatio, run.ratio - libraryRatio);
+
+    const bool ok = run.complete && status == 0 && run.ratio > 0 && run.ratio <= kTargetRatio &&
                     waitShare >= 0 && waitShare <= kTargetCpu && transferShare >= 0 &&
                     transferShare <= kTargetCpu;
     std::printf("%s\n", ok ? "all targets met" : "TARGETS MISSED");

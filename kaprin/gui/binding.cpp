@@ -13,6 +13,8 @@
 #include <QProgressBar>
 #include <QSignalBlocker>
 
+#include <algorithm>
+
 namespace kaprin::gui {
 
 QColor ToQColor(Rgb colour) {

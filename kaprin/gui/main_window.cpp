@@ -247,6 +247,11 @@ void MainWindow::Refresh() {
     RefreshChildren();
 }
 
+void MainWindow::SyncTimers() {
+    SyncTimer(t1_, model_.t1);
+    SyncTimer(t2_, model_.t2);
+}
+
 void MainWindow::RefreshMain() {
     const FrmMain& m = model_;
     if (windowTitle() != Q(m.Caption))
@@ -312,8 +317,7 @@ void MainWindow::RefreshMain() {
     Bind(ui_->mnuAbout_, m.mnuAbout_);
     Bind(ui_->mnuHelp, m.mnuHelp);
 
-    SyncTimer(t1_, m.t1);
-    SyncTimer(t2_, m.t2);
+    SyncTimers();
 }
 
 void MainWindow::RefreshChildren() {

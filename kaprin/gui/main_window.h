@@ -44,6 +44,8 @@ public:
 
     // Model -> widgets, for every open window, and the timers.
     void Refresh();
+    // Only the timers t1 and t2 follow the model.
+    void SyncTimers();
 
     // Runs one model handler, then refreshes; the close, when asked for, happens once
     // the outermost handler has returned.

@@ -36,8 +36,21 @@ void QtWindowServices::BeforeBlocking() {
         view_->Refresh();
 }
 
+namespace {
+
+// Offscreen nobody sees a box; standard error at least says what the program waits for.
+void NoteUnattended(const char* kind, const std::string& text) {
+    if (QtWindowServices::Unattended()) {
+        std::fprintf(stderr, "Kaprin: %s shown with nobody to answer it: %s\n", kind, text.c_str());
+        std::fflush(stderr);
+    }
+}
+
+} // namespace
+
 bool QtWindowServices::AskYesNo(const std::string& text) {
     BeforeBlocking();
+    NoteUnattended("a Yes/No question", text);
     QMessageBox box(QMessageBox::NoIcon, kTitle, Q(text), QMessageBox::Yes | QMessageBox::No,
                     view_);
     box.setDefaultButton(QMessageBox::Yes);
@@ -46,6 +59,7 @@ bool QtWindowServices::AskYesNo(const std::string& text) {
 
 void QtWindowServices::ShowMessage(const std::string& text) {
     BeforeBlocking();
+    NoteUnattended("a message", text);
     QMessageBox box(QMessageBox::NoIcon, kTitle, Q(text), QMessageBox::Ok, view_);
     box.exec();
 }
@@ -96,7 +110,15 @@ void QtWindowServices::DoEvents(int maxWaitMs) {
         // A close was asked for inside a handler: the handlers still running end here.
         if (view_->closePending() && view_->depth() > 0)
             throw CloseUnwind{};
-        view_->Refresh();
+        // A polling loop pumps every few milliseconds; the widgets follow at most at the
+        // pace a screen shows them, the timers at every pump. Every handler's end still
+        // refreshes at once.
+        if (!sinceRefresh_.isValid() || sinceRefresh_.elapsed() >= kRefreshEveryMs) {
+            view_->Refresh();
+            sinceRefresh_.start();
+        } else {
+            view_->SyncTimers();
+        }
     }
     if (maxWaitMs <= 0) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);

@@ -4,6 +4,7 @@
 
 #include "kaprin/core/ports.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <chrono>
@@ -36,8 +37,10 @@ public:
 
 private:
     void BeforeBlocking();
+    static constexpr int kRefreshEveryMs = 20;
     MainWindow* view_ = nullptr;
     QTimer wake_;
+    QElapsedTimer sinceRefresh_;
 };
 
 // Milliseconds of a monotonic clock, as a 32-bit tick count.
