@@ -41,8 +41,13 @@ int InstallCloseSignals() {
     sa.sa_handler = OnCloseSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (int signo : {SIGINT, SIGTERM, SIGHUP})
+    for (int signo : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal the caller ignores stays ignored: nohup, or a shell's background job.
+        struct sigaction old {};
+        if (sigaction(signo, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            continue;
         sigaction(signo, &sa, nullptr);
+    }
     signal(SIGPIPE, SIG_IGN);
     return g_readFd;
 }

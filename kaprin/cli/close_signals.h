@@ -6,7 +6,8 @@
 namespace kaprin::cli {
 
 // Installs the handlers once per process and returns the pipe's read end (non-blocking),
-// or -1 when no pipe could be made. SIGPIPE is ignored: a closed pipe on standard output
+// or -1 when no pipe could be made. A signal that the process inherited as ignored
+// (nohup ignores SIGHUP) is left ignored. SIGPIPE is ignored: a closed pipe on standard output
 // must not end a station in the middle of a download.
 int InstallCloseSignals();
 

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -242,6 +244,102 @@ TEST_F(TwoStations, FlashTwoScannersAtOnce) {
     // Stations that took turns would double the second one's time.
     EXPECT_LT(transfer[0], aloneTransfer * 1.6);
     EXPECT_LT(transfer[1], aloneTransfer * 1.6);
+}
+
+// The real program on a terminal: --once asks before the transfer, the person answers
+// on the terminal, and the exit status is the library's outcome.
+TEST_F(TwoStations, OnceOnATerminalAnsweredByAPerson) {
+    SKIP_WITHOUT_PSEUDO_TERMINAL();
+    const std::string file = dir.Write("X.PLN", image);
+    Sim sim;
+    ASSERT_NO_FATAL_FAILURE(sim.Start(dir.Path(), "sim"));
+
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string slave = ptsname(master);
+    auto started = Clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        int fd = open(slave.c_str(), O_RDWR); // the station's controlling terminal
+        for (int std : {0, 1, 2})
+            dup2(fd, std);
+        for (const auto& entry : env())
+            putenv(const_cast<char*>(entry.c_str()));
+        const std::string com = "RS232_COM1=" + sim.process.SlavePath();
+        putenv(const_cast<char*>(com.c_str()));
+        const std::string program = (BinDir() / "kaprin-cli").string();
+        const std::string f = "-F=" + file;
+        execl(program.c_str(), program.c_str(), "--once", f.c_str(), nullptr);
+        _exit(127);
+    }
+    std::string screen;
+    bool answered = false;
+    int status = -1;
+    while (Clock::now() - started < 60s) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 20) == 1) {
+            char buf[4096];
+            ssize_t n = read(master, buf, sizeof buf);
+            if (n > 0)
+                screen.append(buf, static_cast<std::size_t>(n));
+        }
+        if (!answered && screen.find("Start the download now? [y/n] ") != std::string::npos) {
+            (void)!write(master, "y\n", 2);
+            answered = true;
+        }
+        int st = 0;
+        if (waitpid(pid, &st, WNOHANG) == pid) {
+            status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+            break;
+        }
+    }
+    if (status == -1) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    close(master);
+    sim.process.Stop();
+    EXPECT_TRUE(answered) << screen;
+    EXPECT_EQ(status, 0) << screen;
+    EXPECT_NE(screen.find("[####################] 100%"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Download finished."), std::string::npos) << screen;
+    EXPECT_EQ(AckedDataFrames(testsupport::ReadTextFile(sim.log)), DataLines(image));
+}
+
+// From a script, a scanner that stops answering ends --once with the library's time-out
+// code 1, and a port that cannot be opened with 69.
+TEST_F(TwoStations, OnceExitStatusesFromTheLibrary) {
+    SKIP_WITHOUT_PSEUDO_TERMINAL();
+    const std::string file = dir.Write("X.PLN", image);
+    testsupport::ScannerSimProcess sim;
+    std::string error;
+    ASSERT_TRUE(sim.Start({"--silent-from", "40"}, error)) << error;
+    auto run = [&](const std::vector<std::string>& args, const std::string& com) {
+        Station s;
+        auto e = env();
+        e.push_back("RS232_COM1=" + com);
+        s.Start(args, e, dir.Path() + "/once.out");
+        int status = 0;
+        for (auto end = Clock::now() + 90s; Clock::now() < end;) {
+            if (waitpid(s.pid, &status, WNOHANG) == s.pid) {
+                s.pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return -1;
+    };
+    EXPECT_EQ(run({"--once", "--yes", "-F=" + file}, sim.SlavePath()), 1)
+        << testsupport::ReadTextFile(dir.Path() + "/once.out");
+    EXPECT_NE(testsupport::ReadTextFile(dir.Path() + "/once.out")
+                  .find("the download failed with the library's result 1"),
+              std::string::npos);
+    sim.Stop();
+    EXPECT_EQ(run({"--once", "--yes", "-F=" + file}, dir.Path() + "/no-such-port"), 69)
+        << testsupport::ReadTextFile(dir.Path() + "/once.out");
 }
 
 } // namespace
