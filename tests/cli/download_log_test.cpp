@@ -75,14 +75,5 @@ TEST(DownloadLog, StationsSharingAFileNeverInterleave) {
     EXPECT_EQ(count[1], kLines);
 }
 
-TEST(DownloadLog, AFileThatCannotBeOpenedSaysWhy) {
-    kaprin::test::TempDir dir;
-    DownloadLog log;
-    EXPECT_NE(log.Open(dir.path().string()), "") << "a folder";
-    EXPECT_NE(log.Open(dir / "no/such/folder/x.log"), "");
-    EXPECT_FALSE(log.open());
-    EXPECT_FALSE(log.Append(DownloadRecord{}));
-}
-
 } // namespace
 } // namespace kaprin::cli

@@ -228,22 +228,5 @@ TEST(TerminalEvents, RunsDueTimersAndTypedQuit) {
     EXPECT_EQ(ticks, 1);
 }
 
-// Services that need a window do nothing on a terminal; Fatal ends with status 70.
-TEST(TerminalEvents, NoWindowsAndFatal) {
-    Station s;
-    EXPECT_EQ(s.windows->ChooseOpenFile(FileDialog{"PLN File|*.PLN", "/", ""}), std::nullopt);
-    EXPECT_EQ(s.windows->ChooseSaveFile(FileDialog{}), std::nullopt);
-    EXPECT_FALSE(s.windows->closeRequested());
-    s.windows->CloseMainWindow();
-    EXPECT_TRUE(s.windows->closeRequested());
-    try {
-        s.windows->Fatal("libPellin.so cannot be loaded");
-        ADD_FAILURE() << "Fatal returned";
-    } catch (const CliExit& e) {
-        EXPECT_EQ(e.status, kExitFatal);
-        EXPECT_STREQ(e.what(), "libPellin.so cannot be loaded");
-    }
-}
-
 } // namespace
 } // namespace kaprin::cli
