@@ -40,10 +40,11 @@ set(CPACK_PACKAGE_VENDOR "Kaprin developers")
 set(CPACK_PACKAGE_CONTACT "Kaprin developers <kaprin@localhost>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Firmware download utility for barcode scanners")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Kaprin loads firmware images (PLN, or Intel HEX converted on the fly) into barcode "
     "scanners over an RS-232 line, by hand or in an automatic mode for production lines. "
     "Includes scanner-sim, a scanner simulator on a pseudo-terminal.")
+set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
