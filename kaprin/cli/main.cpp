@@ -52,8 +52,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (options.listPorts) {
-        std::fputs(FormatPortList(ListPorts([](const char* v) { return std::getenv(v); })).c_str(),
-                   stdout);
+        std::fputs(FormatPortList(ListPorts()).c_str(), stdout);
         return kExitOk;
     }
 

@@ -1,7 +1,10 @@
 #include "kaprin/cli/port_list.h"
 
+#include "port_name.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,21 +12,17 @@
 
 namespace kaprin::cli {
 
-std::string PortDevice(int number, const GetEnv& getenv) {
-    std::string var = "RS232_COM" + std::to_string(number);
-    const char* set = getenv(var.c_str());
-    if (set && *set)
-        return set;
-    return "/dev/ttyS" + std::to_string(number - 1);
+std::string PortDevice(int number) {
+    return rs232::MapPortName("COM" + std::to_string(number));
 }
 
-PortInfo ProbePort(int number, const GetEnv& getenv) {
+PortInfo ProbePort(int number) {
     PortInfo p;
     p.number = number;
     std::string var = "RS232_COM" + std::to_string(number);
-    const char* set = getenv(var.c_str());
+    const char* set = std::getenv(var.c_str());
     p.fromEnvironment = set && *set;
-    p.device = PortDevice(number, getenv);
+    p.device = PortDevice(number);
 
     struct stat st {};
     if (stat(p.device.c_str(), &st) != 0) {
@@ -47,10 +46,10 @@ PortInfo ProbePort(int number, const GetEnv& getenv) {
     return p;
 }
 
-std::vector<PortInfo> ListPorts(const GetEnv& getenv) {
+std::vector<PortInfo> ListPorts() {
     std::vector<PortInfo> ports;
     for (int n = 1; n <= 20; ++n)
-        ports.push_back(ProbePort(n, getenv));
+        ports.push_back(ProbePort(n));
     return ports;
 }
 

@@ -3,7 +3,6 @@
 // maps them), and whether it exists and can be opened.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,11 +17,9 @@ struct PortInfo {
     std::string problem; // why it does not exist or open
 };
 
-using GetEnv = std::function<const char*(const char*)>;
-
-std::string PortDevice(int number, const GetEnv& getenv);
-PortInfo ProbePort(int number, const GetEnv& getenv);
-std::vector<PortInfo> ListPorts(const GetEnv& getenv);
+std::string PortDevice(int number);
+PortInfo ProbePort(int number);
+std::vector<PortInfo> ListPorts();
 std::string FormatPortList(const std::vector<PortInfo>& ports);
 
 } // namespace kaprin::cli

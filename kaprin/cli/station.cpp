@@ -75,7 +75,7 @@ private:
         int n = pellin_.portIndex() + 1;
         std::string name = "COM" + std::to_string(n);
         if (n >= 1 && n <= 20)
-            name += " (" + PortDevice(n, [](const char* v) { return std::getenv(v); }) + ")";
+            name += " (" + PortDevice(n) + ")";
         return name;
     }
     void PrintHeader();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 
 namespace kaprin::cli {
@@ -17,18 +18,20 @@ TEST(PortList, ShowsEachPortsDeviceAndWhetherItOpens) {
     ASSERT_TRUE(pty.ok());
     kaprin::test::TempDir dir;
     std::string plain = dir.Write("plain", "x");
-    std::map<std::string, std::string> env = {
+    const std::map<std::string, std::string> env = {
         {"RS232_COM1", pty.slavePath()},
         {"RS232_COM2", plain},
         {"RS232_COM3", dir / "gone"},
         {"RS232_COM4", ""}, // set but empty: the default applies
     };
-    GetEnv getenv = [&](const char* name) -> const char* {
-        auto it = env.find(name);
-        return it == env.end() ? nullptr : it->second.c_str();
-    };
+    for (int n = 1; n <= 20; ++n)
+        unsetenv(("RS232_COM" + std::to_string(n)).c_str());
+    for (const auto& [name, value] : env)
+        setenv(name.c_str(), value.c_str(), 1);
 
-    std::vector<PortInfo> ports = ListPorts(getenv);
+    std::vector<PortInfo> ports = ListPorts();
+    for (const auto& [name, value] : env)
+        unsetenv(name.c_str());
     ASSERT_EQ(ports.size(), 20u);
     EXPECT_EQ(ports[0].device, pty.slavePath());
     EXPECT_TRUE(ports[0].exists && ports[0].opens && ports[0].fromEnvironment);
@@ -41,7 +44,7 @@ TEST(PortList, ShowsEachPortsDeviceAndWhetherItOpens) {
     EXPECT_EQ(ports[3].device, "/dev/ttyS3");
     EXPECT_FALSE(ports[3].fromEnvironment);
     EXPECT_EQ(ports[19].device, "/dev/ttyS19");
-    EXPECT_EQ(PortDevice(7, getenv), "/dev/ttyS6");
+    EXPECT_EQ(PortDevice(7), "/dev/ttyS6");
 
     std::string text = FormatPortList(ports);
     EXPECT_NE(text.find("COM1   " + pty.slavePath()), std::string::npos) << text;

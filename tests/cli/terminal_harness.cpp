@@ -66,9 +66,15 @@ void PseudoTerminal::Type(const std::string& text) {
     (void)!write(master_, text.data(), text.size());
 }
 
-bool PseudoTerminal::WaitFor(const std::string& text, std::chrono::milliseconds timeout) {
+bool PseudoTerminal::WaitFor(const std::string& text, std::chrono::milliseconds timeout,
+                             int times) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return raw_.find(text) != std::string::npos; });
+    return changed_.wait_for(lock, timeout, [&] {
+        int seen = 0;
+        for (auto at = raw_.find(text); at != std::string::npos; at = raw_.find(text, at + 1))
+            ++seen;
+        return seen >= times;
+    });
 }
 
 std::string PseudoTerminal::Raw() {

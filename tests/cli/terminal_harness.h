@@ -24,9 +24,10 @@ public:
 
     // Types a text as the person would (the terminal echoes it).
     void Type(const std::string& text);
-    // Waits until `text` has appeared on the screen since the start; false on time-out.
+    // Waits until `text` has appeared `times` times on the screen since the start; false on
+    // time-out.
     bool WaitFor(const std::string& text,
-                 std::chrono::milliseconds timeout = std::chrono::seconds(5));
+                 std::chrono::milliseconds timeout = std::chrono::seconds(5), int times = 1);
     // Everything written to the terminal so far, as raw bytes.
     std::string Raw();
     // Closes the program's side, then collects the rest of the output.

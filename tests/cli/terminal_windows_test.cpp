@@ -55,6 +55,8 @@ TEST(TerminalQuestions, AskedAndAnsweredOnTheTerminal) {
     ASSERT_TRUE(s.pty.WaitFor("Convert X.HEX first? [y/n] "));
     s.pty.Type("maybe\n");
     ASSERT_TRUE(s.pty.WaitFor("Please answer y or n."));
+    // The question is asked again before the person answers.
+    ASSERT_TRUE(s.pty.WaitFor("Convert X.HEX first? [y/n] ", 5s, 2));
     EXPECT_FALSE(Finished(answer));
     s.pty.Type(" Y \n");
     ASSERT_TRUE(Finished(answer, 5s));
