@@ -97,7 +97,7 @@ TEST_F(WhileWorkerRuns, JobsAndProbesAreRefused) {
     EXPECT_EQ(engine.State().percent.load(), 42); // the refused job reset nothing
     const uint32_t before = port.nowMs;
     EXPECT_EQ(engine.CheckZ(), -1);
-    EXPECT_GE(port.nowMs - before, pellin::kProbeWaitForJobMs);
+    EXPECT_GE(port.nowMs.load() - before, pellin::kProbeWaitForJobMs);
     EXPECT_EQ(engine.CheckDevice(), 0);
     engine.TESTFUNC(1);
     EXPECT_TRUE(port.calls.empty());

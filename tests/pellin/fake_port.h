@@ -4,6 +4,7 @@
 
 #include "transport.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -43,7 +44,9 @@ public:
     std::vector<uint32_t> writeTimes; // virtual ms since the start of each write
     std::string portInitName;
     std::vector<int32_t> portInitArgs;
-    uint32_t nowMs = 0; // virtual time since the fake was made
+    // Virtual time since the fake was made; atomic because a probe waiting for a job reads and
+    // advances it while the job runs.
+    std::atomic<uint32_t> nowMs{0};
     bool open = false;
     // A snapshot taken at every write, e.g. of the job's percent.
     std::function<void()> onWrite;

@@ -88,7 +88,7 @@ TEST_P(CheckZ, AnswersAndTiming) {
     };
     EXPECT_EQ(engine.CheckZ(), c.result) << c.scenario;
     EXPECT_EQ(port.writes.size(), c.probes) << c.scenario;
-    EXPECT_EQ(port.nowMs, c.elapsedMs) << c.scenario;
+    EXPECT_EQ(port.nowMs.load(), c.elapsedMs) << c.scenario;
     for (const std::string& w : port.writes)
         EXPECT_EQ(w, "Z");
     EXPECT_EQ(port.calls.back(), "ClosePort");
@@ -133,7 +133,7 @@ TEST_P(CheckDevice, EchoAndTiming) {
     ASSERT_EQ(port.writes.size(), c.writes) << c.scenario;
     for (size_t i = 0; i < port.writes.size(); ++i)
         EXPECT_EQ(port.writes[i], std::string(1, "MORLA"[i]));
-    EXPECT_EQ(port.nowMs, c.elapsedMs) << c.scenario;
+    EXPECT_EQ(port.nowMs.load(), c.elapsedMs) << c.scenario;
     EXPECT_EQ(port.calls.back(), "ClosePort");
 }
 
@@ -149,7 +149,7 @@ TEST_F(Probes, CheckDevicePortFailing) {
     port.openResult = 3;
     EXPECT_EQ(engine.CheckDevice(), 0);
     EXPECT_EQ(port.calls, std::vector<std::string>{"OpenPort"});
-    EXPECT_EQ(port.nowMs, 0u);
+    EXPECT_EQ(port.nowMs.load(), 0u);
 }
 
 // TESTFUNC goes on after a failed open: it still writes and waits its second, then closes.
@@ -159,7 +159,7 @@ TEST_F(Probes, TestFuncWithoutPort) {
     EXPECT_EQ(port.calls,
               (std::vector<std::string>{"OpenPort", std::string("write ") + pellin::kStartFrame,
                                         "ClosePort"}));
-    EXPECT_EQ(port.nowMs, 1000u);
+    EXPECT_EQ(port.nowMs.load(), 1000u);
 }
 
 // TESTFUNC(0) sends the shut-down frame; the selector's low byte decides.
@@ -168,7 +168,7 @@ TEST_F(Probes, TestFuncShutDown) {
     engine.TESTFUNC(0);
     ASSERT_EQ(port.writes.size(), 1u);
     EXPECT_EQ(port.writes[0], pellin::kShutDownFrame);
-    EXPECT_EQ(port.nowMs, 1u);
+    EXPECT_EQ(port.nowMs.load(), 1u);
 }
 
 } // namespace

@@ -90,7 +90,7 @@ TEST_P(SendAndWait, CountsRefusalsAndTimesOut) {
     engine.PutFrame(pellin::kEndFrame);
     EXPECT_EQ(engine.SendAndWait(2), c.status) << c.scenario;
     EXPECT_EQ(port.writes.size(), c.sends) << c.scenario;
-    EXPECT_EQ(port.nowMs, c.elapsedMs) << c.scenario;
+    EXPECT_EQ(port.nowMs.load(), c.elapsedMs) << c.scenario;
     for (const std::string& w : port.writes)
         EXPECT_EQ(w, pellin::kEndFrame);
 }
@@ -114,7 +114,7 @@ TEST(SendAndWaitClock, TimeOutAcrossTickWrap) {
     port.open = true;
     engine.PutFrame(pellin::kEndFrame);
     EXPECT_EQ(engine.SendAndWait(2), pellin::kTimeOut);
-    EXPECT_EQ(port.nowMs, 2000u);
+    EXPECT_EQ(port.nowMs.load(), 2000u);
 }
 
 // --- frames and lines -----------------------------------------------------------------------
@@ -355,7 +355,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, LinkStart,
 TEST_F(Protocol, SilentDeviceFailsLinkStartAfterTenSeconds) {
     engine.BotLoad(dir.Write("a.pln", ":00000001FF\r\n").c_str());
     EXPECT_EQ(port.writes.size(), 5u);
-    EXPECT_EQ(port.nowMs, 10000u);
+    EXPECT_EQ(port.nowMs.load(), 10000u);
     EXPECT_EQ(engine.getError(), 4);
 }
 
@@ -516,7 +516,7 @@ TEST_F(Protocol, AfterTransferFramesIgnoreTheirAnswers) {
     EXPECT_EQ(frames[4], pellin::kShutDownFrame);
     EXPECT_EQ(frames[5], pellin::kStartFrame);
     EXPECT_EQ(engine.getError(), 0);
-    EXPECT_EQ(port.nowMs - port.writeTimes[7], 1u); // the start frame's ESC came at once
+    EXPECT_EQ(port.nowMs.load() - port.writeTimes[7], 1u); // the start frame's ESC came at once
 }
 
 } // namespace
