@@ -12,24 +12,15 @@ void LazyLibrary::Open() {
     const std::string beside = programDir_ + "/" + fileName_;
     struct stat st {};
     const bool besideExists = !programDir_.empty() && ::stat(beside.c_str(), &st) == 0;
-    std::string reason;
-    if (besideExists) {
-        handle_ = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle_) {
-            const char* error = ::dlerror();
-            reason = error ? error : "unknown error";
-        }
-    }
+    // A broken library beside the program is reported, never replaced by another one that
+    // the search happens to find.
+    const std::string& target = besideExists ? beside : fileName_;
+    handle_ = ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
-        handle_ = ::dlopen(fileName_.c_str(), RTLD_NOW | RTLD_LOCAL);
-        // The reason of a library found beside the program says more than the search's.
-        if (!handle_ && reason.empty()) {
-            const char* error = ::dlerror();
-            reason = error ? error : "not found";
-        }
+        const char* error = ::dlerror();
+        windows_.Fatal("The library " + fileName_ +
+                       " cannot be loaded: " + (error ? error : "not found"));
     }
-    if (!handle_)
-        windows_.Fatal("The library " + fileName_ + " cannot be loaded: " + reason);
 }
 
 void* LazyLibrary::Symbol(const char* name) {

@@ -1,0 +1,155 @@
+#include "kaprin/cli/cli_options.h"
+
+#include <array>
+#include <charconv>
+#include <string_view>
+
+namespace kaprin::cli {
+
+const char* const kUsage =
+    R"(Usage: kaprin-cli [-A | -C | -S | -D] [-F=FILE] [-E<n>] [options]
+
+Downloads firmware into a scanner on a serial port, from a terminal or a script.
+The program's own words, with the same meaning and settings as the window program:
+  -A          start the automatic mode: flash every scanner plugged into the port
+  -C          as -A, and end after the first good download
+  -S, -D      turn "After Quenlar Start" / "After Quenlar Shut Down" on
+  -F=FILE     the image file (a PLN image, or an Intel HEX image to convert)
+  -E<n>       alert after n failed automatic downloads in a row (default 3, at most 9)
+
+Options of this front end (they are not stored):
+  --port N      use COM N (1 to 20) instead of the stored port
+  --baud RATE   use this baud rate instead of the stored one
+  --once        one manual run of the file, then end; the exit status is 0 for a
+                good download and the library's result code otherwise
+  --yes, --no   answer every question Yes or No (needed when there is no terminal)
+  --log FILE    append one line per download to FILE
+  --list-ports  show COM1 to COM20, the device each one names, and whether it opens
+  --help, --version
+)";
+
+namespace {
+
+std::optional<long> WholeNumber(std::string_view text) {
+    long value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+constexpr std::array<int, 5> kListedRates{9600, 19200, 38400, 57600, 115200};
+
+} // namespace
+
+std::string PortPositionText(int port) {
+    return std::to_string(port - 1);
+}
+
+std::string BaudSettingText(int baud) {
+    for (std::size_t i = 0; i < kListedRates.size(); ++i)
+        if (kListedRates[i] == baud)
+            return std::to_string(i);
+    return std::to_string(baud);
+}
+
+ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
+    ParsedOptions parsed;
+    CliOptions& o = parsed.options;
+    std::vector<std::string> modelWords;
+    bool ownOptions = true;
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (!ownOptions || word.rfind("--", 0) != 0) {
+            if (!word.empty())
+                modelWords.push_back(word);
+            continue;
+        }
+        if (word == "--") {
+            ownOptions = false;
+            continue;
+        }
+        std::string name = word;
+        std::optional<std::string> value;
+        if (auto eq = word.find('='); eq != std::string::npos) {
+            name = word.substr(0, eq);
+            value = word.substr(eq + 1);
+        }
+        auto takeValue = [&]() -> std::optional<std::string> {
+            if (value)
+                return value;
+            if (i + 1 < args.size())
+                return args[++i];
+            parsed.error = name + " needs a value";
+            return std::nullopt;
+        };
+        auto noValue = [&]() {
+            if (value)
+                parsed.error = name + " takes no value";
+            return !value;
+        };
+
+        if (name == "--port") {
+            auto text = takeValue();
+            if (!text)
+                return parsed;
+            auto n = WholeNumber(*text);
+            if (!n || *n < 1 || *n > 20) {
+                parsed.error = "--port: \"" + *text + "\" is not a port number from 1 to 20";
+                return parsed;
+            }
+            o.port = static_cast<int>(*n);
+        } else if (name == "--baud") {
+            auto text = takeValue();
+            if (!text)
+                return parsed;
+            auto n = WholeNumber(*text);
+            if (!n || *n < kMinBaud || *n > kMaxBaud) {
+                parsed.error = "--baud: \"" + *text + "\" is not a baud rate from " +
+                               std::to_string(kMinBaud) + " to " + std::to_string(kMaxBaud);
+                return parsed;
+            }
+            o.baud = static_cast<int>(*n);
+        } else if (name == "--log") {
+            auto text = takeValue();
+            if (!text)
+                return parsed;
+            if (text->empty()) {
+                parsed.error = "--log needs a file name";
+                return parsed;
+            }
+            o.logFile = *text;
+        } else if (name == "--yes" || name == "--no") {
+            if (!noValue())
+                return parsed;
+            AnswerPolicy wanted = name == "--yes" ? AnswerPolicy::Yes : AnswerPolicy::No;
+            if (o.answers != AnswerPolicy::Ask && o.answers != wanted) {
+                parsed.error = "--yes and --no exclude each other";
+                return parsed;
+            }
+            o.answers = wanted;
+        } else if (name == "--once" || name == "--list-ports" || name == "--help" ||
+                   name == "--version") {
+            if (!noValue())
+                return parsed;
+            bool& flag = name == "--once"         ? o.once
+                         : name == "--list-ports" ? o.listPorts
+                         : name == "--help"       ? o.help
+                                                  : o.version;
+            flag = true;
+        } else {
+            parsed.error = "unknown option " + name;
+            return parsed;
+        }
+    }
+
+    for (const std::string& w : modelWords) {
+        if (!o.modelCommandLine.empty())
+            o.modelCommandLine += ' ';
+        o.modelCommandLine += w;
+    }
+    return parsed;
+}
+
+} // namespace kaprin::cli

@@ -1,0 +1,74 @@
+// kaprin-cli: the utility on a terminal, for production stations without a display.
+// Binds the model to the terminal, the shared settings store and the real libraries.
+#include "kaprin/cli/cli_options.h"
+#include "kaprin/cli/close_signals.h"
+#include "kaprin/cli/exit_status.h"
+#include "kaprin/cli/port_list.h"
+#include "kaprin/cli/station.h"
+#include "kaprin/cli/steady_clock.h"
+#include "kaprin/core/library_binding.h"
+#include "kaprin/store/qsettings_store.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// The folder of the program itself (language files, help and the libraries live there).
+std::string ProgramDir(const char* argv0) {
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    std::string path = n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : argv0;
+    if (n <= 0) {
+        char resolved[PATH_MAX];
+        if (realpath(argv0, resolved))
+            path = resolved;
+    }
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace kaprin::cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    ParsedOptions parsed = ParseCliOptions(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "kaprin-cli: %s\nTry kaprin-cli --help.\n", parsed.error.c_str());
+        return kExitUsage;
+    }
+    const CliOptions& options = parsed.options;
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (options.version) {
+        std::puts("kaprin-cli 1.15");
+        return kExitOk;
+    }
+    if (options.listPorts) {
+        std::fputs(FormatPortList(ListPorts([](const char* v) { return std::getenv(v); })).c_str(),
+                   stdout);
+        return kExitOk;
+    }
+
+    const std::string programDir = ProgramDir(argv[0]);
+    int signalFd = InstallCloseSignals();
+    SteadyClock clock;
+    kaprin::QSettingsStore settings;
+    StationBindings bindings{settings, clock,
+                             [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::PellinApi> {
+                                 return std::make_unique<kaprin::PellinLibrary>(w, programDir);
+                             },
+                             [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::KaldunApi> {
+                                 return std::make_unique<kaprin::KaldunLibrary>(w, programDir);
+                             }};
+    int status = RunStation(options, programDir, TerminalIo::Probe(0, 1, signalFd), bindings);
+    std::fflush(stdout);
+    return status;
+}

@@ -1,0 +1,227 @@
+#include "kaprin/cli/station.h"
+
+#include "kaprin/cli/download_log.h"
+#include "kaprin/cli/exit_status.h"
+#include "kaprin/cli/job_monitor.h"
+#include "kaprin/cli/port_list.h"
+#include "kaprin/cli/port_override_store.h"
+#include "kaprin/core/frm_main.h"
+
+#include <cstdlib>
+#include <optional>
+#include <unistd.h>
+
+namespace kaprin::cli {
+
+namespace {
+
+// Text 1314: a chosen file that does not exist, the same text as the library's result 5.
+constexpr std::int16_t kTextFileNotFound = 1314;
+
+void WriteErr(int fd, const std::string& text) {
+    std::string line = "kaprin-cli: " + text + "\n";
+    (void)!write(fd, line.data(), line.size());
+}
+
+std::string OnOff(const Control& item) {
+    return item.caption + (item.checked ? " on" : " off");
+}
+
+class StationRun {
+public:
+    StationRun(const CliOptions& options, const std::string& programDir, TerminalIo io,
+               StationBindings b, int errFd)
+        : options_(options), errFd_(errFd), clock_(b.clock),
+          store_(b.store,
+                 options.port ? std::optional(PortPositionText(*options.port)) : std::nullopt,
+                 options.baud ? std::optional(BaudSettingText(*options.baud)) : std::nullopt),
+          windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
+          kaldunLib_(b.makeKaldun(windows_)), pellin_(*pellinLib_, b.clock), kaldun_(*kaldunLib_),
+          frm_(Ports{windows_, b.clock, store_, pellin_, kaldun_}, programDir,
+               options.modelCommandLine) {
+        windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
+        windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
+        windows_.onPump = [this] { Show(); };
+        windows_.onQuestion = [this] { windows_.view().ShowList(frm_.List1.items); };
+        windows_.onClose = [this] {
+            if (frm_.cmdStop.enabled)
+                frm_.cmdStop_Click(); // ends a manual run's wait for the device
+            Close();
+        };
+        pellin_.onDownloadEnd = [this](const DownloadRecord& r) { Logged(r); };
+    }
+
+    int Run();
+
+private:
+    void Show() {
+        StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value};
+        windows_.view().Show(s, clock_.TickCount());
+    }
+    // The close request of the window, once, whoever asks for it first.
+    void Close() {
+        if (loaded_ && !closed_) {
+            closed_ = true;
+            frm_.Form_QueryUnload();
+        }
+    }
+    void Logged(const DownloadRecord& r) {
+        if (log_.open() && !log_.Append(r) && !logWarned_) {
+            logWarned_ = true;
+            WriteErr(errFd_, "cannot write to the log file " + options_.logFile);
+        }
+    }
+    std::string PortName() const {
+        int n = pellin_.portIndex() + 1;
+        std::string name = "COM" + std::to_string(n);
+        if (n >= 1 && n <= 20)
+            name += " (" + PortDevice(n, [](const char* v) { return std::getenv(v); }) + ")";
+        return name;
+    }
+    void PrintHeader();
+    int RunOnce();
+    int RunAutomatic();
+
+    const CliOptions& options_;
+    int errFd_;
+    Clock& clock_;
+    PortOverrideStore store_;
+    TerminalWindows windows_;
+    std::unique_ptr<PellinApi> pellinLib_;
+    std::unique_ptr<KaldunApi> kaldunLib_;
+    JobMonitor pellin_;
+    KaldunMonitor kaldun_;
+    FrmMain frm_;
+    DownloadLog log_;
+    bool logWarned_ = false;
+    bool loaded_ = false;
+    bool closed_ = false;
+};
+
+void StationRun::PrintHeader() {
+    StatusView& v = windows_.view();
+    v.Print(frm_.Caption + ": " + PortName() + " at " + std::to_string(pellin_.baudRate()) +
+            " baud");
+    v.Print("File: " + (frm_.txtSFile.text.empty() ? std::string("(none)") : frm_.txtSFile.text));
+    v.ShowList(frm_.List1.items);
+    v.Print("Options: " + OnOff(frm_.mnuDTR) + ", " + OnOff(frm_.mnuRTS) + ", " +
+            OnOff(frm_.mnuConvert) + ", " + OnOff(frm_.mnuQuenlar) + ", " +
+            OnOff(frm_.mnuBotStart) + ", " + OnOff(frm_.mnuBotShutDown));
+}
+
+int StationRun::RunOnce() {
+    int downloadsBefore = pellin_.downloads();
+    int conversionsBefore = kaldun_.calls;
+    frm_.cmdStart_Click();
+    pellin_.Finish();
+    Show();
+
+    if (pellin_.downloads() > downloadsBefore) {
+        const DownloadRecord& r = *pellin_.last();
+        if (r.ok)
+            return kExitOk;
+        WriteErr(errFd_, "the download failed with the library's result " + std::to_string(r.code));
+        return ExitForLibraryCode(r.code);
+    }
+    if (windows_.closeSignals() > 0) {
+        WriteErr(errFd_, "stopped before the download");
+        return kExitInterrupted;
+    }
+    if (frm_.txtSFile.text.empty()) {
+        WriteErr(errFd_, "no file to download: give -F=FILE");
+        return kExitNoFile;
+    }
+    if (pellin_.portUnusable()) {
+        WriteErr(errFd_, PortName() + " cannot be used");
+        return kExitPortUnusable;
+    }
+    if (kaldun_.calls > conversionsBefore && kaldun_.lastResult != 0) {
+        WriteErr(errFd_, "the conversion of " + frm_.txtSFile.text + " failed with result " +
+                             std::to_string(kaldun_.lastResult));
+        return kExitConversionFailed;
+    }
+    if (frm_.SB1.panel1 == frm_.LangText(kTextFileNotFound)) {
+        WriteErr(errFd_, "file not found: " + frm_.txtSFile.text);
+        return kExitFileNotFound;
+    }
+    WriteErr(errFd_, "the download was declined");
+    return kExitDeclined;
+}
+
+int StationRun::RunAutomatic() {
+    for (;;) {
+        if (windows_.closeRequested()) // "-C" after the first good download
+            return kExitOk;
+        if (closed_) // Ctrl-C, SIGTERM, or "q" typed
+            return kExitOk;
+        if (!frm_.mnuAutoQuenlar.checked) {
+            WriteErr(errFd_, "the automatic mode ended: " + PortName() + " cannot be used");
+            return kExitPortUnusable;
+        }
+        windows_.WaitForEvent();
+        pellin_.Finish();
+    }
+}
+
+int StationRun::Run() {
+    if (!options_.logFile.empty()) {
+        std::string error = log_.Open(options_.logFile);
+        if (!error.empty()) {
+            WriteErr(errFd_, "cannot open the log file " + options_.logFile + ": " + error);
+            return kExitLogFile;
+        }
+    }
+    int status = kExitOk;
+    bool automatic = false;
+    try {
+        frm_.Form_Load();
+        loaded_ = true;
+        bool autoWords = frm_.module1.CmdMode == kCmdAuto || frm_.module1.CmdMode == kCmdAutoClose;
+        if (options_.once && autoWords) {
+            WriteErr(errFd_, "--once is a single manual run: leave out -A and -C");
+            return kExitUsage; // nothing was run, so nothing is saved either
+        }
+        frm_.Form_Activate();
+        PrintHeader();
+        Show();
+        automatic = frm_.mnuAutoQuenlar.checked;
+        if (options_.once)
+            status = RunOnce();
+        else if (automatic)
+            status = RunAutomatic();
+        else
+            windows_.view().Print(
+                "Nothing to run: -A or -C starts the automatic mode, --once one download.");
+    } catch (const CliExit& e) {
+        windows_.view().Finish();
+        WriteErr(errFd_, e.what());
+        status = e.status;
+        if (status == kExitFatal)
+            closed_ = true; // a missing library ends the program without its close
+    }
+    pellin_.Finish();
+    try {
+        Close();
+    } catch (const CliExit& e) {
+        WriteErr(errFd_, e.what());
+    }
+    StatusView& v = windows_.view();
+    v.Finish();
+    if (automatic) {
+        int all = pellin_.downloads(), good = pellin_.goodDownloads();
+        v.Print(std::to_string(all) + " download(s): " + std::to_string(good) + " good, " +
+                std::to_string(all - good) + " failed; " + std::to_string(windows_.alerts()) +
+                " alert(s)");
+    }
+    return status;
+}
+
+} // namespace
+
+int RunStation(const CliOptions& options, const std::string& programDir, TerminalIo io,
+               StationBindings bindings, int errFd) {
+    StationRun run(options, programDir, io, bindings, errFd);
+    return run.Run();
+}
+
+} // namespace kaprin::cli

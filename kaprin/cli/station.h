@@ -1,0 +1,30 @@
+// One production station on a terminal: the main window's model bound to the terminal
+// window services, run as the command line asks (the automatic mode for -A and -C, a
+// single manual run for --once), closed as the window program closes, on Ctrl-C too.
+#pragma once
+
+#include "kaprin/cli/cli_options.h"
+#include "kaprin/cli/terminal_windows.h"
+#include "kaprin/core/ports.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kaprin::cli {
+
+// The libraries report a missing file or export through the window services, so they
+// are made once the station's services exist.
+struct StationBindings {
+    SettingsStore& store;
+    Clock& clock;
+    std::function<std::unique_ptr<PellinApi>(WindowServices&)> makePellin;
+    std::function<std::unique_ptr<KaldunApi>(WindowServices&)> makeKaldun;
+};
+
+// Runs the station and returns the exit status (exit_status.h); messages that explain a
+// non-zero status go to `errFd`.
+int RunStation(const CliOptions& options, const std::string& programDir, TerminalIo io,
+               StationBindings bindings, int errFd = 2);
+
+} // namespace kaprin::cli

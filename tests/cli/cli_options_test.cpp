@@ -1,0 +1,84 @@
+#include "kaprin/cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+namespace kaprin::cli {
+namespace {
+
+struct OptionCase {
+    std::vector<std::string> args = {};
+    std::string modelLine = "";
+    std::optional<int> port = std::nullopt, baud = std::nullopt;
+    AnswerPolicy answers = AnswerPolicy::Ask;
+    bool once = false;
+    std::string log = "";
+    std::string error = ""; // a part of the expected error, empty when the line is good
+};
+
+class OptionTable : public ::testing::TestWithParam<OptionCase> {};
+
+// The program's words reach the model unchanged and in order; our own options never do.
+TEST_P(OptionTable, SplitsOwnOptionsFromTheProgramsWords) {
+    const OptionCase& c = GetParam();
+    ParsedOptions p = ParseCliOptions(c.args);
+    if (!c.error.empty()) {
+        EXPECT_NE(p.error.find(c.error), std::string::npos) << p.error;
+        return;
+    }
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.modelCommandLine, c.modelLine);
+    EXPECT_EQ(p.options.port, c.port);
+    EXPECT_EQ(p.options.baud, c.baud);
+    EXPECT_EQ(p.options.answers, c.answers);
+    EXPECT_EQ(p.options.once, c.once);
+    EXPECT_EQ(p.options.logFile, c.log);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, OptionTable,
+    ::testing::Values(
+        OptionCase{.args = {}},
+        OptionCase{.args = {"-A", "-F=/fw/X.PLN", "-E5"}, .modelLine = "-A -F=/fw/X.PLN -E5"},
+        OptionCase{.args = {"-c", "--port", "3", "x.pln"}, .modelLine = "-c x.pln", .port = 3},
+        OptionCase{.args = {"--port=20", "--baud=250000", "-A"},
+                   .modelLine = "-A",
+                   .port = 20,
+                   .baud = 250000},
+        OptionCase{.args = {"--baud", "9600", "--once", "--yes", "-F=a.hex"},
+                   .modelLine = "-F=a.hex",
+                   .baud = 9600,
+                   .answers = AnswerPolicy::Yes,
+                   .once = true},
+        OptionCase{.args = {"--no", "--no", "--log", "/tmp/k.log", "-A"},
+                   .modelLine = "-A",
+                   .answers = AnswerPolicy::No,
+                   .log = "/tmp/k.log"},
+        // After "--" every word is the program's, even one that looks like ours.
+        OptionCase{.args = {"--", "--port", "-A"}, .modelLine = "--port -A"},
+        // An empty word would become an empty word of the program's line: dropped.
+        OptionCase{.args = {"", "-A", ""}, .modelLine = "-A"},
+        OptionCase{.args = {"--port", "0"}, .error = "from 1 to 20"},
+        OptionCase{.args = {"--port", "21"}, .error = "from 1 to 20"},
+        OptionCase{.args = {"--port", "3x"}, .error = "\"3x\""},
+        OptionCase{.args = {"--port"}, .error = "--port needs a value"},
+        OptionCase{.args = {"--baud", "4"}, .error = "baud rate"},
+        OptionCase{.args = {"--baud", "99999999999999999999"}, .error = "baud rate"},
+        OptionCase{.args = {"--yes", "--no"}, .error = "exclude each other"},
+        OptionCase{.args = {"--once=1"}, .error = "takes no value"},
+        OptionCase{.args = {"--log="}, .error = "needs a file name"},
+        OptionCase{.args = {"--verbose"}, .error = "unknown option --verbose"}));
+
+// The stored forms start-up reads: positions for the five listed rates, the rate itself
+// for any other (start-up passes a number outside 0 to 4 on unchanged).
+TEST(CommTexts, PortAndRateAsStartUpReadsThem) {
+    EXPECT_EQ(PortPositionText(1), "0");
+    EXPECT_EQ(PortPositionText(20), "19");
+    const std::pair<int, const char*> rates[] = {
+        {9600, "0"},   {19200, "1"},       {38400, "2"},   {57600, "3"},
+        {115200, "4"}, {230400, "230400"}, {1200, "1200"}, {4000000, "4000000"}};
+    for (auto [rate, text] : rates)
+        EXPECT_EQ(BaudSettingText(rate), text) << rate;
+}
+
+} // namespace
+} // namespace kaprin::cli
