@@ -167,3 +167,40 @@ TEST(Services, CloseBoxRunsTheCloseRequest) {
 
 } // namespace
 } // namespace kaprin::test
+
+namespace kaprin::test {
+namespace {
+
+// The update-set window is modal; its browse button's chooser offers PLN files, and
+// Cancel closes it with nothing stored.
+TEST(Services, UpdateSetWindowIsModalWithItsChooser) {
+    QtWorld w;
+    w.view->show();
+    w.view->Dispatch([&] { w.model->ShowEngineerMenu(); });
+    w.view->findChild<QAction*>("mnuEMode")->trigger();
+    const std::string chosen = w.dir.Write("seg/ONE.PLN", "x");
+    bool modal = false;
+    QStringList filters;
+    WhenModal([&](QWidget* window) {
+        modal = window->objectName() == "frmSetting" && window->isModal();
+        // The browse button's chooser opens over it.
+        WhenModal([&](QWidget* chooser) {
+            auto* dialog = qobject_cast<QFileDialog*>(chooser);
+            ASSERT_NE(dialog, nullptr);
+            filters = dialog->nameFilters();
+            dialog->selectFile(QString::fromStdString(chosen));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        window->findChild<QPushButton*>("cmdBrowse_0")->click();
+        EXPECT_EQ(window->findChild<QLineEdit*>("txtFile_0")->text().toStdString(), chosen);
+        window->findChild<QPushButton*>("CancelButton")->click();
+    });
+    w.view->findChild<QPushButton*>("Command4")->click();
+    EXPECT_TRUE(modal);
+    EXPECT_EQ(filters, QStringList({"更新檔 (*.PLN)"}));
+    EXPECT_EQ(w.view->child(WindowId::frmSetting), nullptr);
+    EXPECT_EQ(w.store.ReadSetting("Setting", "File1"), "");
+}
+
+} // namespace
+} // namespace kaprin::test
