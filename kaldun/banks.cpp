@@ -1,4 +1,5 @@
 #include "banks.h"
+#include "write_all.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -9,20 +10,6 @@ namespace kaldun {
 namespace {
 
 constexpr std::size_t kFlushSize = 64 * 1024;
-
-bool writeAll(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t put = ::write(fd, p, n);
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += put;
-        n -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -64,7 +51,7 @@ bool BankFiles::create(int bank) {
 
 bool BankFiles::flush(Bank& bank) {
     if (!bank.failed && !bank.pending.empty())
-        bank.failed = !writeAll(bank.fd, bank.pending.data(), bank.pending.size());
+        bank.failed = !WriteAll(bank.fd, bank.pending.data(), bank.pending.size());
     bank.pending.clear();
     return !bank.failed;
 }

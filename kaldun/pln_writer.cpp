@@ -1,6 +1,7 @@
 #include "pln_writer.h"
 
 #include "hex_line.h"
+#include "write_all.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -45,19 +46,7 @@ public:
 
     bool created() const { return fd_ >= 0 || closed_; }
 
-    bool write(const char* p, std::size_t n) {
-        while (n > 0) {
-            const ssize_t put = ::write(fd_, p, n);
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            p += put;
-            n -= static_cast<std::size_t>(put);
-        }
-        return true;
-    }
+    bool write(const char* p, std::size_t n) { return WriteAll(fd_, p, n); }
 
     // Closes the file and gives it its final name.
     bool commit() {
