@@ -6,6 +6,7 @@
 // eight blocks, and nothing is left behind: no bank folder under TMPDIR, no temporary file beside
 // the PLN.
 #include "converter.h"
+#include "hex_line.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -56,16 +57,6 @@ void removeAll(const std::string& dir) {
     ::closedir(d);
 }
 
-int nibble(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // Rewrites the length and checksum digits of every line that starts with ':' and holds an
 // even number of at least ten hexadecimal digits.
 void fixRecords(std::string& text) {
@@ -77,7 +68,7 @@ void fixRecords(std::string& text) {
             end = text.size();
         if (text[at] == ':') {
             std::size_t i = at + 1;
-            while (i < end && nibble(text[i]) >= 0)
+            while (i < end && kaldun::hexDigitValue(text[i]) >= 0)
                 ++i;
             const std::size_t digits = i - at - 1;
             if (digits >= 10 && digits % 2 == 0 && digits / 2 - 5 <= 255) {
@@ -86,7 +77,8 @@ void fixRecords(std::string& text) {
                 text[at + 2] = hex[length & 15];
                 unsigned sum = 0;
                 for (std::size_t k = at + 1; k + 2 < i; k += 2)
-                    sum += static_cast<unsigned>(nibble(text[k]) << 4 | nibble(text[k + 1]));
+                    sum += static_cast<unsigned>(kaldun::hexDigitValue(text[k]) << 4 |
+                                                 kaldun::hexDigitValue(text[k + 1]));
                 const unsigned check = (0x100 - (sum & 0xFF)) & 0xFF;
                 text[i - 2] = hex[check >> 4];
                 text[i - 1] = hex[check & 15];

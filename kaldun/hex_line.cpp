@@ -56,6 +56,10 @@ void appendLine(std::string& out, char lead, uint16_t address, uint8_t type, con
 
 } // namespace
 
+int hexDigitValue(char c) {
+    return kNibbles.value[static_cast<unsigned char>(c)];
+}
+
 bool isBlankLine(std::string_view line) {
     for (unsigned char c : line)
         if (c > 32)

@@ -26,6 +26,9 @@ enum class DecodeStatus {
     BadLength,   // the number of bytes is not L + 5 (an odd digit count included)
 };
 
+// Value of a hexadecimal digit of either case, or -1.
+int hexDigitValue(char c);
+
 // True for a line of nothing but characters of code 32 or less.
 bool isBlankLine(std::string_view line);
 
