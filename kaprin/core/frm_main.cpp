@@ -3,6 +3,7 @@
 #include "kaprin/info/file_info.h"
 #include "kaprin/info/frm_about.h"
 #include "kaprin/prefs/frm_comm.h"
+#include "kaprin/prefs/frm_devices.h"
 #include "kaprin/prefs/frm_language.h"
 #include "kaprin/updateset/frm_setting.h"
 
@@ -139,6 +140,9 @@ void FrmMain::ChildWindow_Closed(WindowId id) {
         break;
     case WindowId::frmAbout:
         frmAbout.reset();
+        break;
+    case WindowId::frmDevices:
+        frmDevices.reset();
         break;
     case WindowId::frmSetting:
         // Modal: the call that showed it returns and tidies up.

@@ -20,6 +20,7 @@ class FrmLanguage;
 class FrmComm;
 class FrmAbout;
 class FrmSetting;
+class FrmDevices;
 
 class FrmMain {
 public:
@@ -73,6 +74,7 @@ public:
     Control mnuSetup{"Setup"};
     Control mnuLanguage{"Language"};
     Control mnuComm{"Communication"};
+    Control mnuDevices{"Serial devices"};
     Control mnuEMode{"Engineer Mode"};
     Control mnuDTR{"DTR(Power On)", true, true, true};
     Control mnuRTS{"RTS(Boot Mode)", true, true, true};
@@ -99,6 +101,7 @@ public:
     std::unique_ptr<FrmComm> frmComm;
     std::unique_ptr<FrmAbout> frmAbout;
     std::unique_ptr<FrmSetting> frmSetting;
+    std::unique_ptr<FrmDevices> frmDevices;
 
     // ---- Start-up and close ---------------------------------------------------------
     void Form_Load();
@@ -147,6 +150,7 @@ public:
     void mnuExit_Click();
     void mnuLanguage_Click();
     void mnuComm_Click();
+    void mnuDevices_Click();
     void mnuEMode_Click();
     // The keyboard shortcut Ctrl+Shift+E: shows the hidden Engineer Mode item.
     void ShowEngineerMenu();
