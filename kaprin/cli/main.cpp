@@ -7,6 +7,7 @@
 #include "kaprin/cli/station.h"
 #include "kaprin/cli/steady_clock.h"
 #include "kaprin/core/library_binding.h"
+#include "kaprin/serial/system_serial_ports.h"
 #include "kaprin/store/qsettings_store.h"
 
 #include <climits>
@@ -51,22 +52,36 @@ int main(int argc, char** argv) {
         std::puts("kaprin-cli 1.15");
         return kExitOk;
     }
-    if (options.listPorts) {
-        std::fputs(FormatPortList(ListPorts()).c_str(), stdout);
+    kaprin::QSettingsStore settings;
+    kaprin::SystemSerialPorts serial;
+    if (!options.mapEdits.empty() || options.listPorts) {
+        for (const auto& [number, path] : options.mapEdits) {
+            kaprin::comm::WritePortMapEntry(settings, number, path);
+            if (!path.empty() && !kaprin::InspectDeviceFile(path).present)
+                std::fprintf(stderr, "kaprin-cli: note: %s does not exist now\n", path.c_str());
+        }
+        if (options.listPorts) {
+            serial.SetPortMap(kaprin::comm::ReadPortMap(settings));
+            std::fputs(
+                FormatPortList(ListPorts(serial, kaprin::comm::ReadPortMap(settings)),
+                               serial.Detect())
+                    .c_str(),
+                stdout);
+        }
         return kExitOk;
     }
 
     const std::string programDir = ProgramDir(argv[0]);
     int signalFd = InstallCloseSignals();
     SteadyClock clock;
-    kaprin::QSettingsStore settings;
     StationBindings bindings{settings, clock,
                              [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::PellinApi> {
                                  return std::make_unique<kaprin::PellinLibrary>(w, programDir);
                              },
                              [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::KaldunApi> {
                                  return std::make_unique<kaprin::KaldunLibrary>(w, programDir);
-                             }};
+                             },
+                             &serial};
     int status = RunStation(options, programDir, TerminalIo::Probe(0, 1, signalFd), bindings);
     std::fflush(stdout);
     return status;

@@ -3,9 +3,10 @@
 #include "kaprin/cli/download_log.h"
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/job_monitor.h"
-#include "kaprin/cli/port_list.h"
 #include "kaprin/cli/port_override_store.h"
 #include "kaprin/core/frm_main.h"
+#include "kaprin/prefs/device_texts.h"
+#include "kaprin/prefs/port_check.h"
 
 #include <cstdlib>
 #include <optional>
@@ -32,13 +33,16 @@ public:
     StationRun(const CliOptions& options, const std::string& programDir, TerminalIo io,
                StationBindings b, int errFd)
         : options_(options), errFd_(errFd), clock_(b.clock),
-          store_(b.store,
-                 options.port ? std::optional(PortPositionText(*options.port)) : std::nullopt,
-                 options.baud ? std::optional(BaudSettingText(*options.baud)) : std::nullopt),
+          serial_(b.serial), store_(b.store, options.port, options.baud, options.portPath),
           windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
-          kaldunLib_(b.makeKaldun(windows_)), pellin_(*pellinLib_, b.clock), kaldun_(*kaldunLib_),
-          frm_(Ports{windows_, b.clock, store_, pellin_, kaldun_}, programDir,
+          kaldunLib_(b.makeKaldun(windows_)), checked_(*pellinLib_, b.serial),
+          pellin_(checked_, b.clock), kaldun_(*kaldunLib_),
+          frm_(Ports{windows_, b.clock, store_, pellin_, kaldun_, b.serial}, programDir,
                options.modelCommandLine) {
+        // Why the port cannot be used, beside the run's own message and status.
+        checked_.onProblem = [this](const PortState& s) {
+            WriteErr(errFd_, PortProblemText(s, frm_.langTable));
+        };
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
         windows_.onPump = [this] { Show(); };
@@ -74,8 +78,8 @@ private:
     std::string PortName() const {
         int n = pellin_.portIndex() + 1;
         std::string name = "COM" + std::to_string(n);
-        if (n >= 1 && n <= 20)
-            name += " (" + PortDevice(n) + ")";
+        if (serial_ && n >= 1 && n <= comm::kPorts)
+            name += " (" + serial_->MapPortName(n) + ")";
         return name;
     }
     void PrintHeader();
@@ -85,10 +89,12 @@ private:
     const CliOptions& options_;
     int errFd_;
     Clock& clock_;
+    SerialPorts* serial_;
     PortOverrideStore store_;
     TerminalWindows windows_;
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
+    PortCheckingPellin checked_;
     JobMonitor pellin_;
     KaldunMonitor kaldun_;
     FrmMain frm_;

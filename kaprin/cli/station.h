@@ -20,6 +20,8 @@ struct StationBindings {
     Clock& clock;
     std::function<std::unique_ptr<PellinApi>(WindowServices&)> makePellin;
     std::function<std::unique_ptr<KaldunApi>(WindowServices&)> makeKaldun;
+    // The serial component's map and probe; without it the stored map is not applied.
+    SerialPorts* serial = nullptr;
 };
 
 // Runs the station and returns the exit status (exit_status.h); messages that explain a

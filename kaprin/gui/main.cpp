@@ -3,6 +3,9 @@
 #include "kaprin/core/library_binding.h"
 #include "kaprin/gui/main_window.h"
 #include "kaprin/gui/qt_window_services.h"
+#include "kaprin/prefs/device_texts.h"
+#include "kaprin/prefs/port_check.h"
+#include "kaprin/serial/system_serial_ports.h"
 #include "kaprin/store/qsettings_store.h"
 
 #include <QApplication>
@@ -68,10 +71,16 @@ int main(int argc, char** argv) {
     kaprin::gui::QtWindowServices windows;
     kaprin::gui::QtClock clock;
     kaprin::QSettingsStore settings;
-    kaprin::PellinLibrary pellin(windows, programDir);
+    kaprin::PellinLibrary library(windows, programDir);
+    kaprin::SystemSerialPorts serial;
+    kaprin::PortCheckingPellin pellin(library, &serial);
     kaprin::KaldunLibrary kaldun(windows, programDir);
-    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun}, programDir,
-                          commandLine);
+    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &serial},
+                          programDir, commandLine);
+    // Why a port cannot be used, beside what the run itself shows.
+    pellin.onProblem = [&windows, &model](const kaprin::PortState& state) {
+        windows.ShowMessage(kaprin::PortProblemText(state, model.langTable));
+    };
     kaprin::gui::MainWindow view(model);
     windows.Attach(&view);
     view.onHandlerFailure = [&windows](const std::exception& failure) {

@@ -1,6 +1,7 @@
 #include "kaprin/prefs/serial_devices.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <grp.h>

@@ -71,7 +71,8 @@ public:
     virtual void SetPortMap(const comm::PortMap& map) = 0;
     // The device COM `number` maps to now ($RS232_COM<n>, the map, else /dev/ttyS<n-1>).
     virtual std::string MapPortName(int number) = 0;
-    virtual PortState ProbePort(int number) = 0;
+    // `name` is "COM<n>" or a device path.
+    virtual PortState ProbePort(const std::string& name) = 0;
     virtual std::vector<SerialDevice> Detect() = 0;
 };
 

@@ -12,6 +12,8 @@ struct OptionCase {
     AnswerPolicy answers = AnswerPolicy::Ask;
     bool once = false;
     std::string log = "";
+    std::string portPath = "";
+    std::vector<std::pair<int, std::string>> mapEdits = {};
     std::string error = ""; // a part of the expected error, empty when the line is good
 };
 
@@ -32,6 +34,8 @@ TEST_P(OptionTable, SplitsOwnOptionsFromTheProgramsWords) {
     EXPECT_EQ(p.options.answers, c.answers);
     EXPECT_EQ(p.options.once, c.once);
     EXPECT_EQ(p.options.logFile, c.log);
+    EXPECT_EQ(p.options.portPath, c.portPath);
+    EXPECT_EQ(p.options.mapEdits, c.mapEdits);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -57,6 +61,18 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{.args = {"--", "--port", "-A"}, .modelLine = "--port -A"},
         // An empty word would become an empty word of the program's line: dropped.
         OptionCase{.args = {"", "-A", ""}, .modelLine = "-A"},
+        // A device path for the port in use; COM names; the last --port wins.
+        OptionCase{.args = {"--port", "/dev/serial/by-id/usb-X", "-A"},
+                   .modelLine = "-A",
+                   .portPath = "/dev/serial/by-id/usb-X"},
+        OptionCase{.args = {"--port=/dev/ttyUSB0", "--port=com7"}, .port = 7},
+        OptionCase{.args = {"--map", "COM3=/dev/serial/by-id/usb-X", "--unmap=com4"},
+                   .mapEdits = {{3, "/dev/serial/by-id/usb-X"}, {4, ""}}},
+        OptionCase{.args = {"--map", "COM3=dev/ttyUSB0"}, .error = "not a device path"},
+        OptionCase{.args = {"--map", "COM3"}, .error = "COM<n>=PATH"},
+        OptionCase{.args = {"--map", "COM21=/dev/x"}, .error = "COM<n>=PATH"},
+        OptionCase{.args = {"--unmap", "3"}, .error = "is not COM<n>"},
+        OptionCase{.args = {"--port", std::string(300, '/')}, .error = "longer than 255"},
         OptionCase{.args = {"--port", "0"}, .error = "from 1 to 20"},
         OptionCase{.args = {"--port", "21"}, .error = "from 1 to 20"},
         OptionCase{.args = {"--port", "3x"}, .error = "\"3x\""},
@@ -67,18 +83,6 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{.args = {"--once=1"}, .error = "takes no value"},
         OptionCase{.args = {"--log="}, .error = "needs a file name"},
         OptionCase{.args = {"--verbose"}, .error = "unknown option --verbose"}));
-
-// The stored forms start-up reads: positions for the five listed rates, the rate itself
-// for any other (start-up passes a number outside 0 to 4 on unchanged).
-TEST(CommTexts, PortAndRateAsStartUpReadsThem) {
-    EXPECT_EQ(PortPositionText(1), "0");
-    EXPECT_EQ(PortPositionText(20), "19");
-    const std::pair<int, const char*> rates[] = {
-        {9600, "0"},   {19200, "1"},       {38400, "2"},   {57600, "3"},
-        {115200, "4"}, {230400, "230400"}, {1200, "1200"}, {4000000, "4000000"}};
-    for (auto [rate, text] : rates)
-        EXPECT_EQ(BaudSettingText(rate), text) << rate;
-}
 
 } // namespace
 } // namespace kaprin::cli

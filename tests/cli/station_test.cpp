@@ -19,6 +19,7 @@ namespace {
 
 using kaprin::test::FakeKaldun;
 using kaprin::test::FakePellin;
+using kaprin::test::FakeSerial;
 using kaprin::test::MemoryStore;
 using kaprin::test::TempDir;
 using test::PseudoTerminal;
@@ -88,6 +89,7 @@ struct Bench {
     TempDir dir;
     MemoryStore store;
     FakePellin pellin;
+    FakeSerial serial;
     FakeKaldun kaldun;
     SteadyClock clock;
     int sig[2] = {-1, -1};
@@ -119,7 +121,8 @@ struct Bench {
                           },
                           [this](WindowServices&) -> std::unique_ptr<KaldunApi> {
                               return std::make_unique<ForwardKaldun>(kaldun);
-                          }};
+                          },
+                          &serial};
         return RunStation(parsed.options, ProgramDir(), TerminalIo::Probe(in, out, sig[0]), b, err);
     }
 };

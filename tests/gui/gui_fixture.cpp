@@ -19,7 +19,7 @@ std::string WriteLanguage(const TempDir& dir) {
 
 GuiWorld::GuiWorld(std::string commandLine) {
     WriteLanguage(dir);
-    model = std::make_unique<FrmMain>(Ports{windows, clock, store, pellin, kaldun},
+    model = std::make_unique<FrmMain>(Ports{windows, clock, store, pellin, kaldun, &serial},
                                       dir.path().string(), std::move(commandLine));
     view = std::make_unique<gui::MainWindow>(*model);
     windows.view = view.get();

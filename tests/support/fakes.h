@@ -4,6 +4,7 @@
 #pragma once
 
 #include "kaprin/core/ports.h"
+#include "kaprin/prefs/serial_devices.h"
 
 #include <deque>
 #include <functional>
@@ -139,6 +140,21 @@ private:
     CallLog* log_;
 };
 
+// The serial component as a table: COM n maps to its map entry, else /dev/ttyS<n-1>.
+class FakeSerial : public SerialPorts {
+public:
+    comm::PortMap map;
+    std::vector<comm::PortMap> mapsSet;
+    std::map<std::string, PortState> probes; // by name; absent: usable
+    std::vector<std::string> probed;
+    std::vector<SerialDevice> devices;
+
+    void SetPortMap(const comm::PortMap& m) override;
+    std::string MapPortName(int number) override;
+    PortState ProbePort(const std::string& name) override;
+    std::vector<SerialDevice> Detect() override { return devices; }
+};
+
 // All fakes wired together, with the Ports the model takes.
 struct FakeWorld {
     CallLog log;
@@ -147,7 +163,8 @@ struct FakeWorld {
     FakeWindows windows{clock, &log};
     FakePellin pellin{&log};
     FakeKaldun kaldun{&log};
-    Ports ports() { return Ports{windows, clock, store, pellin, kaldun}; }
+    FakeSerial serial;
+    Ports ports() { return Ports{windows, clock, store, pellin, kaldun, &serial}; }
 };
 
 } // namespace kaprin::test
