@@ -11,13 +11,7 @@ std::vector<PortInfo> ListPorts(SerialPorts& serial, const comm::PortMap& map) {
         PortInfo p;
         p.number = n;
         p.device = serial.MapPortName(n);
-        const std::string& stored = map[static_cast<std::size_t>(n - 1)];
-        if (!stored.empty() && p.device == stored)
-            p.source = "map";
-        else if (stored.empty() && p.device == "/dev/ttyS" + std::to_string(n - 1))
-            p.source = "default";
-        else
-            p.source = "RS232_COM" + std::to_string(n);
+        p.source = PortSource(n, map);
         // The probe also tries the lock, so a port another station holds shows as busy.
         p.state = serial.ProbePort("COM" + std::to_string(n));
         ports.push_back(std::move(p));

@@ -48,13 +48,12 @@ void FrmDevices::Fill() {
 
     lstPorts.items.clear();
     for (int n = 1; n <= comm::kPorts; ++n) {
-        const std::string stored = map[static_cast<std::size_t>(n - 1)];
         const std::string path = serial_.MapPortName(n);
         std::string row = "COM" + std::to_string(n) + "  " + path;
-        if (stored.empty() && path == "/dev/ttyS" + std::to_string(n - 1))
+        if (const std::string source = PortSource(n, map); source == "default")
             row += " (" + text(DeviceText::Default) + ")";
-        else if (path != stored)
-            row += " (RS232_COM" + std::to_string(n) + ")";
+        else if (source != "map")
+            row += " (" + source + ")";
         const DeviceFile file = InspectDeviceFile(path);
         if (!file.present) {
             row += " - " + text(DeviceText::NotPresent);

@@ -1,6 +1,7 @@
 #include "kaprin/prefs/serial_devices.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -149,6 +150,15 @@ std::string DescribeDevice(const SerialDevice& d) {
         add("serial " + d.serial);
     add(d.driver);
     return details.empty() ? text : text + " (" + details + ")";
+}
+
+std::string PortSource(int number, const comm::PortMap& map) {
+    const std::string variable = "RS232_COM" + std::to_string(number);
+    if (const char* set = std::getenv(variable.c_str()); set != nullptr && *set != '\0')
+        return variable;
+    const bool mapped = number >= 1 && number <= comm::kPorts &&
+                        !map[static_cast<std::size_t>(number - 1)].empty();
+    return mapped ? "map" : "default";
 }
 
 std::string StablePath(const SerialDevice& device) {

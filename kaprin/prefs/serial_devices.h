@@ -63,6 +63,10 @@ struct PortState {
     std::string group;
 };
 
+// Where the serial component takes COM `number`'s device from: "RS232_COM<n>" when that
+// variable is set, "map" when the map has an entry, else "default" (/dev/ttyS<n-1>).
+std::string PortSource(int number, const comm::PortMap& map);
+
 // What the model needs of the serial component and the system.
 class SerialPorts {
 public:

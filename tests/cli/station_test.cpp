@@ -277,6 +277,17 @@ INSTANTIATE_TEST_SUITE_P(
                    kExitPortUnusable,
                    "COM4 (/dev/ttyS3) cannot be used",
                    true},
+        // Beside the run's own message, the serial component's probe says why.
+        StatusCase{"port held by another station",
+                   {"--once", "--yes", "--port=4", "-F={file}"},
+                   [](Bench& b) {
+                       b.pellin.checkZ = {-1};
+                       b.serial.probes["COM4"] = {PortCondition::Busy, 16, 4242, "/dev/ttyS3", ""};
+                   },
+                   kExitPortUnusable,
+                   "/dev/ttyS3 is in use by another program (process 4242).\nkaprin-cli: COM4 "
+                   "(/dev/ttyS3) cannot be used",
+                   true},
         StatusCase{
             "no file", {"--once", "--yes"}, nullptr, kExitNoFile, "no file to download", true},
         StatusCase{"file not found",

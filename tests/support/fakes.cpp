@@ -232,7 +232,7 @@ void FakeSerial::SetPortMap(const comm::PortMap& m) {
 
 std::string FakeSerial::MapPortName(int number) {
     const std::string& mapped = map[static_cast<std::size_t>(number - 1)];
-    return mapped.empty() ? "/dev/ttyS" + std::to_string(number - 1) : mapped;
+    return mapped.empty() ? defaultPrefix + std::to_string(number - 1) : mapped;
 }
 
 PortState FakeSerial::ProbePort(const std::string& name) {

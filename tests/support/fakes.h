@@ -144,6 +144,7 @@ private:
 class FakeSerial : public SerialPorts {
 public:
     comm::PortMap map;
+    std::string defaultPrefix = "/dev/ttyS"; // COM n unmapped: defaultPrefix + (n - 1)
     std::vector<comm::PortMap> mapsSet;
     std::map<std::string, PortState> probes; // by name; absent: usable
     std::vector<std::string> probed;
