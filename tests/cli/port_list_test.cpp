@@ -1,4 +1,5 @@
 #include "kaprin/cli/port_list.h"
+#include "kaprin/prefs/device_texts.h"
 #include "kaprin/serial/system_serial_ports.h"
 
 #include "temp_dir.h"
@@ -9,6 +10,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,6 +99,52 @@ TEST(PortList, ShowsEachPortsDeviceAndWhatStandsInTheWay) {
     EXPECT_NE(text.find("    " + usb.byIdPath + "\n    no permission (group dialout)\n"),
               std::string::npos)
         << text;
+}
+
+} // namespace
+} // namespace kaprin::cli
+
+namespace kaprin::cli {
+namespace {
+
+// A user outside the device's group is told the device, the group and the fix, through the
+// real serial component on a pseudo-terminal whose mode forbids them. Root may open
+// anything, so the probe runs in a child that gives root up.
+TEST(PortList, PermissionSentenceThroughTheSerialComponent) {
+    test::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    ASSERT_EQ(chmod(pty.slavePath().c_str(), 0660), 0);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 ||
+                              setuid(65534) != 0))
+            _exit(2);
+        if (getuid() != 0)
+            (void)chmod(pty.slavePath().c_str(), 0); // our own terminal: forbid it to ourselves
+        SystemSerialPorts serial;
+        const std::string text = PortProblemText(serial.ProbePort(pty.slavePath()), LangTable{});
+        (void)!write(out[1], text.data(), text.size());
+        _exit(0);
+    }
+    close(out[1]);
+    std::string text;
+    char buf[512];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<std::size_t>(n));
+    close(out[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "could not give root up";
+    struct stat st {};
+    ASSERT_EQ(stat(pty.slavePath().c_str(), &st), 0);
+    const group* owner = getgrgid(st.st_gid);
+    ASSERT_NE(owner, nullptr);
+    const std::string name = owner->gr_name;
+    EXPECT_EQ(text, "You may not open " + pty.slavePath() + ": it belongs to the group " + name +
+                        ". Run \"sudo usermod -aG " + name +
+                        " $USER\", then log out and in again.");
 }
 
 } // namespace
