@@ -55,18 +55,24 @@ int main(int argc, char** argv) {
     kaprin::QSettingsStore settings;
     kaprin::SystemSerialPorts serial;
     if (!options.mapEdits.empty() || options.listPorts) {
-        for (const auto& [number, path] : options.mapEdits) {
+        const auto devices = serial.Detect();
+        for (const auto& [number, given] : options.mapEdits) {
+            // A found device is stored by its stable path, so that it stays mapped in
+            // another USB socket.
+            const kaprin::SerialDevice* device = kaprin::FindDevice(devices, given);
+            const std::string path = device ? kaprin::StablePath(*device) : given;
             kaprin::comm::WritePortMapEntry(settings, number, path);
-            if (!path.empty() && !kaprin::InspectDeviceFile(path).present)
+            if (path != given)
+                std::printf("COM%d=%s\n", number, path.c_str());
+            else if (!path.empty() && !kaprin::InspectDeviceFile(path).present)
                 std::fprintf(stderr, "kaprin-cli: note: %s does not exist now\n", path.c_str());
         }
         if (options.listPorts) {
             serial.SetPortMap(kaprin::comm::ReadPortMap(settings));
-            std::fputs(
-                FormatPortList(ListPorts(serial, kaprin::comm::ReadPortMap(settings)),
-                               serial.Detect())
-                    .c_str(),
-                stdout);
+            std::fputs(FormatPortList(ListPorts(serial, kaprin::comm::ReadPortMap(settings)),
+                                      serial.Detect())
+                           .c_str(),
+                       stdout);
         }
         return kExitOk;
     }

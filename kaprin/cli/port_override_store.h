@@ -15,10 +15,10 @@ namespace kaprin::cli {
 
 class PortOverrideStore : public SettingsStore {
 public:
-    PortOverrideStore(SettingsStore& inner, std::optional<int> portNumber,
-                      std::optional<int> baud, std::string portPath = {})
-        : inner_(inner), baudRate_(baud ? std::optional(comm::BaudSettingText(*baud))
-                                        : std::nullopt),
+    PortOverrideStore(SettingsStore& inner, std::optional<int> portNumber, std::optional<int> baud,
+                      std::string portPath = {})
+        : inner_(inner),
+          baudRate_(baud ? std::optional(comm::BaudSettingText(*baud)) : std::nullopt),
           portPath_(std::move(portPath)) {
         if (portNumber)
             comPort_ = comm::PortPositionText(*portNumber);

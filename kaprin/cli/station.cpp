@@ -32,8 +32,8 @@ class StationRun {
 public:
     StationRun(const CliOptions& options, const std::string& programDir, TerminalIo io,
                StationBindings b, int errFd)
-        : options_(options), errFd_(errFd), clock_(b.clock),
-          serial_(b.serial), store_(b.store, options.port, options.baud, options.portPath),
+        : options_(options), errFd_(errFd), clock_(b.clock), serial_(b.serial),
+          store_(b.store, options.port, options.baud, options.portPath),
           windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
           kaldunLib_(b.makeKaldun(windows_)), checked_(*pellinLib_, b.serial),
           pellin_(checked_, b.clock), kaldun_(*kaldunLib_),

@@ -20,8 +20,7 @@ void FrmMain::mnuDevices_Click() {
         return;
     if (!frmDevices) {
         frmDevices = std::make_unique<FrmDevices>(
-            ports_, *ports_.serial, langTable,
-            [this] { ChildWindow_Closed(WindowId::frmDevices); },
+            ports_, *ports_.serial, langTable, [this] { ChildWindow_Closed(WindowId::frmDevices); },
             [this] {
                 if (frmComm)
                     frmComm->ShowDevice();

@@ -91,8 +91,7 @@ std::optional<int> ParseComName(const std::string& text) {
     if (bare.size() < 4 || bare.size() > 5)
         return std::nullopt;
     for (int i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(bare[static_cast<std::size_t>(i)])) !=
-            "COM"[i])
+        if (std::toupper(static_cast<unsigned char>(bare[static_cast<std::size_t>(i)])) != "COM"[i])
             return std::nullopt;
     }
     const auto n = ParseWhole(bare.substr(3));

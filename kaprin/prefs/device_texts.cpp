@@ -48,14 +48,14 @@ constexpr English kEnglish[] = {
 
 std::initializer_list<DeviceText> AllDeviceTexts() {
     static const auto ids = {
-        DeviceText::SerialDevices, DeviceText::Assign,     DeviceText::Clear,
-        DeviceText::Refresh,       DeviceText::Close,      DeviceText::DevicePath,
-        DeviceText::Detected,      DeviceText::ComPorts,   DeviceText::DevicesButton,
-        DeviceText::Present,       DeviceText::NotPresent, DeviceText::MayOpen,
-        DeviceText::NoAccess,      DeviceText::Default,    DeviceText::NoDevices,
+        DeviceText::SerialDevices, DeviceText::Assign,       DeviceText::Clear,
+        DeviceText::Refresh,       DeviceText::Close,        DeviceText::DevicePath,
+        DeviceText::Detected,      DeviceText::ComPorts,     DeviceText::DevicesButton,
+        DeviceText::Present,       DeviceText::NotPresent,   DeviceText::MayOpen,
+        DeviceText::NoAccess,      DeviceText::Default,      DeviceText::NoDevices,
         DeviceText::NotAPath,      DeviceText::NoPermission, DeviceText::NoPermissionNoGroup,
-        DeviceText::Busy,          DeviceText::BusyNoPid,  DeviceText::Missing,
-        DeviceText::NotATerminal,  DeviceText::Failed,     DeviceText::FirstRunQuestion,
+        DeviceText::Busy,          DeviceText::BusyNoPid,    DeviceText::Missing,
+        DeviceText::NotATerminal,  DeviceText::Failed,       DeviceText::FirstRunQuestion,
         DeviceText::CommDevice};
     return ids;
 }

@@ -34,7 +34,7 @@ enum class DeviceText : std::int16_t {
     BusyNoPid = 1523,
     Missing = 1524,
     NotATerminal = 1525,
-    Failed = 1526, // %2 the system's reason
+    Failed = 1526,           // %2 the system's reason
     FirstRunQuestion = 1530, // %1 COM name, %2 description, %3 path
     CommDevice = 1531,       // %1 path, %2 present or not
 };

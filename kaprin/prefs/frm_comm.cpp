@@ -81,7 +81,8 @@ void FrmComm::ShowDevice() {
         return;
     }
     const std::string path = ports_.serial->MapPortName(port + 1);
-    const DeviceText presence = InspectDeviceFile(path).present ? DeviceText::Present : DeviceText::NotPresent;
+    const DeviceText presence =
+        InspectDeviceFile(path).present ? DeviceText::Present : DeviceText::NotPresent;
     lblDevice.caption = FillText(DeviceLangText(host_.texts, DeviceText::CommDevice),
                                  {path, DeviceLangText(host_.texts, presence)});
 }

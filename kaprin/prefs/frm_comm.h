@@ -14,8 +14,8 @@ class LangTable;
 
 // What the window needs of the main window.
 struct CommHost {
-    Control& lblPort;        // shows the chosen port's name after OK
-    const LangTable& texts;  // for the texts that are not the window's own
+    Control& lblPort;                  // shows the chosen port's name after OK
+    const LangTable& texts;            // for the texts that are not the window's own
     std::function<void()> close;       // the window has closed: its model goes
     std::function<void()> openDevices; // the "Serial devices" window
 };

@@ -3,7 +3,6 @@
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/device_texts.h"
 
-
 namespace kaprin {
 
 namespace {
@@ -120,7 +119,9 @@ void FrmDevices::cmdAssign_Click() {
         lblStatus.caption = DeviceLangText(texts_, DeviceText::NotAPath);
         return;
     }
-    Store(lstPorts.listIndex + 1, path);
+    // A found device is stored by its stable path, so that it stays mapped in another socket.
+    const SerialDevice* device = FindDevice(devices_, path);
+    Store(lstPorts.listIndex + 1, device ? StablePath(*device) : path);
 }
 
 void FrmDevices::cmdClear_Click() {

@@ -85,8 +85,8 @@ std::vector<SerialDevice> DetectSerialDevices(const std::string& sysRoot,
     const auto byId = ByIdLinks(devRoot);
     std::error_code ec;
     const fs::path sys = fs::weakly_canonical(sysRoot, ec);
-    for (fs::directory_iterator it(fs::path(sysRoot) / "class" / "tty", ec), end;
-         !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(fs::path(sysRoot) / "class" / "tty", ec), end; !ec && it != end;
+         it.increment(ec)) {
         const fs::path link = it->path() / "device";
         std::error_code linkError;
         const fs::path device = fs::canonical(link, linkError);
@@ -94,10 +94,21 @@ std::vector<SerialDevice> DetectSerialDevices(const std::string& sysRoot,
             continue; // a console or a pseudo-terminal
         SerialDevice d;
         d.name = it->path().filename().string();
-        d.driver = LinkName(device / "driver");
         // The platform registers its legacy 8250 ports whether or not a chip answers there.
-        if (d.driver == "serial8250" && LinkName(device / "subsystem") == "platform")
+        if (device.string().find("/platform/serial8250") != std::string::npos)
             continue;
+        d.driver = LinkName(device / "driver");
+        // Newer kernels put generic "port" and "ctrl" devices between the tty and the real
+        // driver.
+        auto generic = [](const std::string& driver) {
+            return driver == "port" || driver == "ctrl";
+        };
+        for (fs::path up = device.parent_path(); generic(d.driver) && up.has_relative_path() &&
+                                                 up.string().size() > sys.string().size();
+             up = up.parent_path()) {
+            if (const std::string above = LinkName(up / "driver"); !above.empty())
+                d.driver = above;
+        }
         d.devicePath = (fs::path(devRoot) / d.name).string();
         if (auto found = byId.find(d.name); found != byId.end())
             d.byIdPath = found->second;
@@ -156,8 +167,8 @@ std::string PortSource(int number, const comm::PortMap& map) {
     const std::string variable = "RS232_COM" + std::to_string(number);
     if (const char* set = std::getenv(variable.c_str()); set != nullptr && *set != '\0')
         return variable;
-    const bool mapped = number >= 1 && number <= comm::kPorts &&
-                        !map[static_cast<std::size_t>(number - 1)].empty();
+    const bool mapped =
+        number >= 1 && number <= comm::kPorts && !map[static_cast<std::size_t>(number - 1)].empty();
     return mapped ? "map" : "default";
 }
 

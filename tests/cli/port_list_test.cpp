@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/stat.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,8 +118,8 @@ TEST(PortList, PermissionSentenceThroughTheSerialComponent) {
     ASSERT_EQ(pipe(out), 0);
     const pid_t child = fork();
     if (child == 0) {
-        if (getuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 ||
-                              setuid(65534) != 0))
+        if (getuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
             _exit(2);
         if (getuid() != 0)
             (void)chmod(pty.slavePath().c_str(), 0); // our own terminal: forbid it to ourselves

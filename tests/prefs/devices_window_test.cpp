@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace kaprin {
 namespace {
 
+namespace fs = std::filesystem;
 using test::FakeWorld;
 
 struct DevicesTest : ::testing::Test {
@@ -49,17 +52,19 @@ TEST_F(DevicesTest, AssignsTheStablePathOfAFoundDevice) {
     EXPECT_EQ(w.lstPorts.items[0], "COM1  " + dir / "ttyS0" + " (default) - not present");
     EXPECT_EQ(w.lstPorts.items[1], "COM2  " + dir / "ttyS1" + " (RS232_COM2) - not present");
     ASSERT_EQ(w.lstDevices.items.size(), 1u);
-    EXPECT_EQ(w.lstDevices.items[0], usb.devicePath + "  FT232R USB UART (0403:6001, ftdi_sio)  " +
-                                         usb.byIdPath);
+    EXPECT_EQ(w.lstDevices.items[0],
+              usb.devicePath + "  FT232R USB UART (0403:6001, ftdi_sio)  " + usb.byIdPath);
 
     w.lstDevices_Click(0);
     EXPECT_EQ(w.txtPath.text, usb.byIdPath);
-    w.txtPath_Change(usb.devicePath); // the person prefers the plain path after all
+    w.txtPath_Change(usb.devicePath); // typed: a found device is still stored by its by-id path
     w.cmdAssign_Click();
-    EXPECT_EQ(world.store.ReadSetting("Ports", "COM3"), usb.devicePath);
+    EXPECT_EQ(world.store.ReadSetting("Ports", "COM3"), usb.byIdPath);
     ASSERT_FALSE(world.serial.mapsSet.empty());
-    EXPECT_EQ(world.serial.mapsSet.back()[2], usb.devicePath);
-    EXPECT_EQ(w.lstPorts.items[2], "COM3  " + usb.devicePath +
+    EXPECT_EQ(world.serial.mapsSet.back()[2], usb.byIdPath);
+    fs::create_symlink(usb.devicePath, usb.byIdPath);
+    w.cmdRefresh_Click();
+    EXPECT_EQ(w.lstPorts.items[2], "COM3  " + usb.byIdPath +
                                        " - present, may be opened - FT232R USB UART "
                                        "(0403:6001, ftdi_sio)");
 
@@ -77,11 +82,10 @@ TEST_F(DevicesTest, AssignsTheStablePathOfAFoundDevice) {
 TEST_F(DevicesTest, TypedPaths) {
     FrmDevices& w = Open();
     w.lstPorts_Click(4);
-    const std::pair<std::string, std::string> cases[] = {
-        {"  /dev/ttyACM0 ", "/dev/ttyACM0"},
-        {"ttyACM0", ""},
-        {"/" + std::string(300, 'x'), ""},
-        {"   ", ""}};
+    const std::pair<std::string, std::string> cases[] = {{"  /dev/ttyACM0 ", "/dev/ttyACM0"},
+                                                         {"ttyACM0", ""},
+                                                         {"/" + std::string(300, 'x'), ""},
+                                                         {"   ", ""}};
     for (const auto& [typed, stored] : cases) {
         world.store.values.erase({"Ports", "COM5"});
         w.txtPath_Change(typed);

@@ -63,9 +63,12 @@ TEST(DetectSerialDevices, FindsWhatAPersonNeedsOnAFakeTree) {
     f.Usb("usb1/1-2", {{"idVendor", "2341"}, {"idProduct", "0043"}, {"product", "Arduino Uno"}});
     f.Tty("ttyACM0", "usb1/1-2/1-2:1.0", "cdc_acm", "usb");
     // A real on-board port and a phantom one, a console and a pseudo-terminal.
-    f.Tty("ttyS0", "pnp0/00:04", "serial", "pnp");
+    f.Tty("ttyS0", "pnp0/00:04/00:04:0/00:04:0.0", "port", "serial-base");
+    f.Link(fs::path(f.sys) / "devices/pnp0/00:04/00:04:0/driver", f.sys + "/bus/serial-base/ctrl");
+    f.Link(fs::path(f.sys) / "devices/pnp0/00:04/driver", fs::path(f.sys) / "bus/pnp/serial");
     f.DeviceFile("ttyS0");
     f.Tty("ttyS3", "platform/serial8250", "serial8250", "platform");
+    f.Tty("ttyS4", "platform/serial8250/serial8250:0/serial8250:0.4", "port", "serial-base");
     fs::create_directories(fs::path(f.sys) / "class/tty/tty0");
     fs::create_directories(fs::path(f.sys) / "class/tty/ptmx");
 
@@ -77,9 +80,8 @@ TEST(DetectSerialDevices, FindsWhatAPersonNeedsOnAFakeTree) {
     } expected[] = {
         {"ttyACM0", "", "2341:0043", "cdc_acm", "Arduino Uno (2341:0043, cdc_acm)", true, false},
         {"ttyS0", "", ":", "serial", "serial port (serial)", false, true},
-        {"ttyUSB0", f.dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5-if00-port0",
-         "0403:6001", "ftdi_sio", "FTDI FT232R USB UART (0403:6001, serial A10K5, ftdi_sio)", true,
-         true},
+        {"ttyUSB0", f.dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5-if00-port0", "0403:6001",
+         "ftdi_sio", "FTDI FT232R USB UART (0403:6001, serial A10K5, ftdi_sio)", true, true},
     };
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const SerialDevice& d = devices[i];
@@ -133,7 +135,8 @@ TEST(PortProblemText, SaysWhyAndWhatToDo) {
         EXPECT_EQ(PortProblemText(c.state, english), c.text);
     LangTable chinese;
     chinese.LoadText("#1522 %1 正被其他程式使用（程序 %2）。\n");
-    EXPECT_EQ(PortProblemText(cases[3].state, chinese), "/dev/ttyUSB0 正被其他程式使用（程序 4242）。");
+    EXPECT_EQ(PortProblemText(cases[3].state, chinese),
+              "/dev/ttyUSB0 正被其他程式使用（程序 4242）。");
 }
 
 // Only a probe that finds the port unusable asks the serial component why, for the port
@@ -175,9 +178,15 @@ TEST(CommSettings, StoredTextsReadBack) {
     const comm::PortMap map = comm::ReadPortMap(store);
     EXPECT_EQ(map[1], "/dev/ttyUSB0");
     EXPECT_FALSE(comm::MapIsEmpty(map));
-    for (auto [text, number] : std::vector<std::pair<std::string, int>>{
-             {"COM3", 3}, {"com20", 20}, {"\\\\.\\COM1", 1}, {"COM0", 0}, {"COM21", 0},
-             {"COM", 0},  {"COMx", 0},   {"3", 0},           {"COM-1", 0}})
+    for (auto [text, number] : std::vector<std::pair<std::string, int>>{{"COM3", 3},
+                                                                        {"com20", 20},
+                                                                        {"\\\\.\\COM1", 1},
+                                                                        {"COM0", 0},
+                                                                        {"COM21", 0},
+                                                                        {"COM", 0},
+                                                                        {"COMx", 0},
+                                                                        {"3", 0},
+                                                                        {"COM-1", 0}})
         EXPECT_EQ(comm::ParseComName(text).value_or(0), number) << text;
 }
 
