@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     kaprin::QSettingsStore settings;
-    kaprin::SystemSerialPorts serial;
+    kaprin::SystemSerialPorts serial(ProgramDir(argv[0]));
     if (!options.mapEdits.empty() || options.listPorts) {
         const auto devices = serial.Detect();
         for (const auto& [number, given] : options.mapEdits) {

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     kaprin::gui::QtClock clock;
     kaprin::QSettingsStore settings;
     kaprin::PellinLibrary library(windows, programDir);
-    kaprin::SystemSerialPorts serial;
+    kaprin::SystemSerialPorts serial(programDir);
     kaprin::PortCheckingPellin pellin(library, &serial);
     kaprin::KaldunLibrary kaldun(windows, programDir);
     kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &serial},

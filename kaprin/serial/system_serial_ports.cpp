@@ -2,31 +2,71 @@
 
 #include "rs232/rs232.h"
 
+#include <climits>
 #include <cstring>
+#include <dlfcn.h>
+#include <unistd.h>
 
 namespace kaprin {
 
+namespace {
+
+std::string RunningProgramDir() {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return ".";
+    const std::string path(buf, static_cast<std::size_t>(n));
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+SystemSerialPorts::SystemSerialPorts(std::string programDir, std::string sysRoot,
+                                     std::string devRoot)
+    : programDir_(programDir.empty() ? RunningProgramDir() : std::move(programDir)),
+      sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
+
+void* SystemSerialPorts::Symbol(const char* name) {
+    if (!tried_) {
+        tried_ = true;
+        const std::string beside = programDir_ + "/librs232.so";
+        handle_ = dlopen(beside.c_str(), RTLD_NOW);
+        if (!handle_)
+            handle_ = dlopen("librs232.so", RTLD_NOW);
+    }
+    return handle_ ? dlsym(handle_, name) : nullptr;
+}
+
 void SystemSerialPorts::SetPortMap(const comm::PortMap& map) {
+    auto set = reinterpret_cast<decltype(&::SetPortMap)>(Symbol("SetPortMap"));
+    if (!set)
+        return;
     const char* paths[comm::kPorts];
     for (std::size_t i = 0; i < map.size(); ++i)
         paths[i] = map[i].c_str();
     // An entry the component refuses (too long) keeps the old map; the store keeps it too,
     // and the ports it names simply do not open.
-    (void)::SetPortMap(paths, comm::kPorts);
+    (void)set(paths, comm::kPorts);
 }
 
 std::string SystemSerialPorts::MapPortName(int number) {
+    auto map = reinterpret_cast<decltype(&::MapPortName)>(Symbol("MapPortName"));
     char path[256];
     const std::string name = "COM" + std::to_string(number);
-    return ::MapPortName(name.c_str(), path, sizeof path) == RS232_OK ? std::string(path)
-                                                                      : std::string();
+    return map && map(name.c_str(), path, sizeof path) == RS232_OK ? std::string(path)
+                                                                   : std::string();
 }
 
 PortState SystemSerialPorts::ProbePort(const std::string& name) {
+    auto probe = reinterpret_cast<decltype(&::ProbePort)>(Symbol("ProbePort"));
     RS232_PortState raw{};
-    const int32_t result = ::ProbePort(name.c_str(), &raw);
     PortState state;
-    switch (result) {
+    state.device = name;
+    if (!probe)
+        return state; // Failed, for want of the component
+    switch (probe(name.c_str(), &raw)) {
     case RS232_PORT_USABLE:
         state.condition = PortCondition::Usable;
         break;
@@ -48,10 +88,9 @@ PortState SystemSerialPorts::ProbePort(const std::string& name) {
     }
     state.error = raw.error;
     state.holderPid = raw.holderPid;
-    state.device.assign(raw.device, strnlen(raw.device, sizeof raw.device));
+    if (raw.device[0] != '\0')
+        state.device.assign(raw.device, strnlen(raw.device, sizeof raw.device));
     state.group.assign(raw.group, strnlen(raw.group, sizeof raw.group));
-    if (state.device.empty())
-        state.device = name;
     return state;
 }
 

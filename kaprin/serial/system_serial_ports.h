@@ -1,5 +1,10 @@
 // The model's SerialPorts on this computer: the serial component's port map and probe in
-// librs232.so (the instance libPellin.so opens ports through), and detection in /sys and /dev.
+// librs232.so, and detection in /sys and /dev.
+//
+// librs232.so is opened at the first call, from the program's folder first, like the other
+// libraries: its soname is the one libPellin.so depends on, so both share one instance and
+// the map set here is the one the library's opens use. Without it nothing is mapped or
+// explained, and the download library's own loading reports what is missing.
 #pragma once
 
 #include "kaprin/prefs/serial_devices.h"
@@ -8,8 +13,9 @@ namespace kaprin {
 
 class SystemSerialPorts : public SerialPorts {
 public:
-    explicit SystemSerialPorts(std::string sysRoot = "/sys", std::string devRoot = "/dev")
-        : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
+    // `programDir` empty: the folder of the running program.
+    explicit SystemSerialPorts(std::string programDir = {}, std::string sysRoot = "/sys",
+                               std::string devRoot = "/dev");
 
     void SetPortMap(const comm::PortMap& map) override;
     std::string MapPortName(int number) override;
@@ -17,7 +23,11 @@ public:
     std::vector<SerialDevice> Detect() override;
 
 private:
-    std::string sysRoot_, devRoot_;
+    void* Symbol(const char* name);
+
+    std::string programDir_, sysRoot_, devRoot_;
+    void* handle_ = nullptr;
+    bool tried_ = false;
 };
 
 } // namespace kaprin
