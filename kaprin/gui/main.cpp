@@ -3,7 +3,10 @@
 #include "kaprin/core/library_binding.h"
 #include "kaprin/gui/main_window.h"
 #include "kaprin/gui/qt_window_services.h"
+#include "kaprin/prefs/settings_keys.h"
+#include "kaprin/record/download_log.h"
 #include "kaprin/store/qsettings_store.h"
+#include "kaprin/version.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -61,7 +64,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);
     QApplication::setApplicationName("Kaprin");
-    QApplication::setApplicationVersion("1.15");
+    QApplication::setApplicationVersion(kaprin::kVersionText);
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
@@ -70,8 +73,22 @@ int main(int argc, char** argv) {
     kaprin::QSettingsStore settings;
     kaprin::PellinLibrary pellin(windows, programDir);
     kaprin::KaldunLibrary kaldun(windows, programDir);
-    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun}, programDir,
-                          commandLine);
+    // Every transfer goes to the journal, and to the log file chosen in the Setup menu.
+    kaprin::record::RecordWriter record([&settings] {
+        return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
+    });
+    std::string logWarned;
+    record.onLogError = [&windows, &logWarned](const std::string& path, const std::string& error) {
+        if (logWarned == path)
+            return; // once per file, not at every download
+        logWarned = path;
+        const std::string text = "The log file " + path + " cannot be written: " + error;
+        std::fprintf(stderr, "Kaprin: %s\n", text.c_str());
+        if (!kaprin::gui::QtWindowServices::Unattended()) // nobody would close the box
+            windows.ShowMessage(text);
+    };
+    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record},
+                          programDir, commandLine);
     kaprin::gui::MainWindow view(model);
     windows.Attach(&view);
     view.onHandlerFailure = [&windows](const std::exception& failure) {
