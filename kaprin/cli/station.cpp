@@ -93,8 +93,7 @@ private:
 
 void StationRun::PrintHeader() {
     StatusView& v = windows_.view();
-    v.Print(frm_.Caption + ": " + PortName() + " at " + std::to_string(frm_.BaudRate()) +
-            " baud");
+    v.Print(frm_.Caption + ": " + PortName() + " at " + std::to_string(frm_.BaudRate()) + " baud");
     v.Print("File: " + (frm_.txtSFile.text.empty() ? std::string("(none)") : frm_.txtSFile.text));
     v.ShowList(frm_.List1.items);
     v.Print("Options: " + OnOff(frm_.mnuDTR) + ", " + OnOff(frm_.mnuRTS) + ", " +

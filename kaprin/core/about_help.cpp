@@ -7,8 +7,8 @@ namespace kaprin {
 
 void FrmMain::mnuAbout__Click() {
     if (!frmAbout) {
-        frmAbout = std::make_unique<FrmAbout>(
-            ports_.windows, [this] { ChildWindow_Closed(WindowId::frmAbout); });
+        frmAbout = std::make_unique<FrmAbout>(ports_.windows,
+                                              [this] { ChildWindow_Closed(WindowId::frmAbout); });
         frmAbout->Form_Load();
     }
     ports_.windows.ShowWindow(WindowId::frmAbout);

@@ -272,13 +272,12 @@ DownloadOutcome FrmMain::RunDownload() {
     std::int16_t error = poll16(pellin.getError());
     std::int16_t percent = poll16(pellin.getPercent());
     auto writeRecord = [&](RecordOutcome how) {
-        if (!ports_.record)
-            return;
         record.outcome = how;
         record.code = how == RecordOutcome::Failed ? error : 0;
         record.blocks = block;
         record.durationMs = ports_.clock.TickCount() - started;
-        ports_.record->Write(record);
+        if (ports_.record)
+            ports_.record->Write(record);
     };
     try {
         for (;;) {
@@ -312,11 +311,11 @@ DownloadOutcome FrmMain::RunDownload() {
     }
     writeRecord(error == 0 ? RecordOutcome::Ok : RecordOutcome::Failed);
 
-    DownloadOutcome outcome = Outcome(error == 0 ? RunResult::Finished : RunResult::TransferFailed,
-                                      error);
+    DownloadOutcome outcome =
+        Outcome(error == 0 ? RunResult::Finished : RunResult::TransferFailed, error);
     outcome.blocks = block;
     outcome.percent = percent;
-    outcome.durationMs = record.durationMs = ports_.clock.TickCount() - started;
+    outcome.durationMs = record.durationMs;
     return outcome;
 }
 

@@ -10,9 +10,16 @@
 
 namespace kaprin {
 
+namespace {
+
+Ports WithPellin(const Ports& p, PellinApi& pellin) {
+    return Ports{p.windows, p.clock, p.settings, pellin, p.kaldun, p.record};
+}
+
+} // namespace
+
 FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine)
-    : pellinMemo_(ports.pellin),
-      ports_{ports.windows, ports.clock, ports.settings, pellinMemo_, ports.kaldun, ports.record},
+    : pellinMemo_(ports.pellin), ports_(WithPellin(ports, pellinMemo_)),
       programDir_(std::move(programDir)), commandLine_(std::move(commandLine)) {
     cboDelay.entries = {"0 Sec", "1 Sec", "2 Sec", "3 Sec", "4 Sec", "5 Sec"};
     cboDelay.Select(0);

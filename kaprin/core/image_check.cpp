@@ -35,7 +35,8 @@ bool AnyLine(const std::string& path, const std::function<bool(std::string_view)
         constexpr std::size_t kHead = 16;
         std::string head;
         char buf[65536];
-        for (ssize_t n; !found && ((n = read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR));) {
+        for (ssize_t n;
+             !found && ((n = read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR));) {
             for (ssize_t i = 0; i < n && !found; ++i) {
                 const char c = buf[i];
                 if (c == '\n' || c == '\r') {

@@ -1,6 +1,5 @@
 #include "kaprin/prefs/recent_files.h"
 
-
 namespace kaprin {
 
 std::string FileNamePart(const std::string& path) {

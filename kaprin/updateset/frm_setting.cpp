@@ -14,7 +14,8 @@ FrmSetting::FrmSetting(Ports ports, FileDialog& mainChooser)
 
 void FrmSetting::Form_Load() {
     for (int k = 0; k < kSegmentSlots; ++k)
-        txtFile[k].text = ports_.settings.ReadSetting(settings::kSetting, settings::SegmentFileKey(k));
+        txtFile[k].text =
+            ports_.settings.ReadSetting(settings::kSetting, settings::SegmentFileKey(k));
 }
 
 void FrmSetting::cmdBrowse_Click(int index) {
@@ -60,7 +61,8 @@ void FrmSetting::cmdSave_Click() {
 
 void FrmSetting::OKButton_Click() {
     for (int k = 0; k < kSegmentSlots; ++k)
-        ports_.settings.WriteSetting(settings::kSetting, settings::SegmentFileKey(k), txtFile[k].text);
+        ports_.settings.WriteSetting(settings::kSetting, settings::SegmentFileKey(k),
+                                     txtFile[k].text);
     Close();
 }
 

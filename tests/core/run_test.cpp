@@ -143,12 +143,12 @@ TEST_F(RunTest, ManualRunOrder) {
     };
     const std::uint32_t poweredAt = world.clock.now;
     main->cmdStart_Click();
-    EXPECT_EQ(Calls({"PowerOn", "BootOn", "CheckZ", "BootStart", "BootShutDown", "AskYesNo",
-                     "BotLoad"}),
-              (std::vector<std::string>{"PowerOn:0", "PowerOn:1", "BootOn:0", "BootOn:1",
-                                        "CheckZ=0", "CheckZ=1", "BootStart:0", "BootShutDown:0",
-                                        "AskYesNo:" + T(1304) + "=Yes", "BotLoad:" + pln,
-                                        "PowerOn:0", "BootOn:0"}));
+    EXPECT_EQ(
+        Calls({"PowerOn", "BootOn", "CheckZ", "BootStart", "BootShutDown", "AskYesNo", "BotLoad"}),
+        (std::vector<std::string>{"PowerOn:0", "PowerOn:1", "BootOn:0", "BootOn:1", "CheckZ=0",
+                                  "CheckZ=1", "BootStart:0", "BootShutDown:0",
+                                  "AskYesNo:" + T(1304) + "=Yes", "BotLoad:" + pln, "PowerOn:0",
+                                  "BootOn:0"}));
     EXPECT_GE(bootedAt - poweredAt, 2000u);
     EXPECT_TRUE(lockedWhileWaiting);
     EXPECT_TRUE(AllLamps(kChaserPassed));
@@ -163,7 +163,7 @@ TEST_F(RunTest, InterruptedTransferIsRecorded) {
     world.pellin.checkZ = {1};
     world.pellin.percents = {0, 10};
     world.pellin.blocks = {0, 2};
-    world.windows.Every(world.windows.pumps + 2, [] () -> bool { throw Closing{}; });
+    world.windows.Every(world.windows.pumps + 2, []() -> bool { throw Closing{}; });
     EXPECT_THROW(main->ManualRun(), Closing);
     ASSERT_EQ(world.record.records.size(), 1u);
     EXPECT_EQ(world.record.records[0].outcome, RecordOutcome::Interrupted);
@@ -202,15 +202,13 @@ TEST_P(TransferTest, EndsAsTheLibraryReports) {
 
 INSTANTIATE_TEST_SUITE_P(
     Polls, TransferTest,
-    ::testing::Values(TransferCase{"Good", {0, 50, 100}, {0}, RunResult::Finished, {50, 100}},
-                      TransferCase{"Above100IsShownAs100", {0, 101}, {0}, RunResult::Finished,
-                                   {100}},
-                      TransferCase{"NegativePercentIsZero", {0, -3, 100}, {0}, RunResult::Finished,
-                                   {0, 100}},
-                      TransferCase{"CodeAtOnce", {0}, {4}, RunResult::TransferFailed, {}},
-                      // Percent 100 and a code in one poll: the code read there counts.
-                      TransferCase{"FailureWith100", {0, 100}, {0, 2, 0}, RunResult::TransferFailed,
-                                   {100}}),
+    ::testing::Values(
+        TransferCase{"Good", {0, 50, 100}, {0}, RunResult::Finished, {50, 100}},
+        TransferCase{"Above100IsShownAs100", {0, 101}, {0}, RunResult::Finished, {100}},
+        TransferCase{"NegativePercentIsZero", {0, -3, 100}, {0}, RunResult::Finished, {0, 100}},
+        TransferCase{"CodeAtOnce", {0}, {4}, RunResult::TransferFailed, {}},
+        // Percent 100 and a code in one poll: the code read there counts.
+        TransferCase{"FailureWith100", {0, 100}, {0, 2, 0}, RunResult::TransferFailed, {100}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The status text of each library code.
@@ -279,16 +277,40 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PrepareCase{"PlnFile", "Y.PLN", Pln::None, true, {}, {"PLN:"}, {}, false},
         PrepareCase{"LowerCasePln", "Y.pln", Pln::None, true, {}, {"PLN:"}, {}, false},
-        PrepareCase{
-            "ImageOlderThanPln", "Y.HEX", Pln::Newer, true, {}, {"HEX:", "PLN:", "Load:"}, {}, false},
+        PrepareCase{"ImageOlderThanPln",
+                    "Y.HEX",
+                    Pln::Newer,
+                    true,
+                    {},
+                    {"HEX:", "PLN:", "Load:"},
+                    {},
+                    false},
         PrepareCase{
             "ImageAsOldAsPln", "Y.HEX", Pln::Same, true, {}, {"HEX:", "PLN:", "Load:"}, {}, false},
-        PrepareCase{"NewerImageNoPrompt", "Y.HEX", Pln::Older, false, {},
-                    {"HEX:", "PLN:", "Load:"}, {}, true},
-        PrepareCase{"NewerImageYes", "Y.HEC", Pln::Older, true, {true}, {"HEX:", "PLN:", "Load:"},
-                    {1300}, true},
-        PrepareCase{"NewerImageNoSendsTheOldPln", "Y.HEX", Pln::Older, true, {false},
-                    {"HEX:", "PLN:", "Load:"}, {1300}, false},
+        PrepareCase{"NewerImageNoPrompt",
+                    "Y.HEX",
+                    Pln::Older,
+                    false,
+                    {},
+                    {"HEX:", "PLN:", "Load:"},
+                    {},
+                    true},
+        PrepareCase{"NewerImageYes",
+                    "Y.HEC",
+                    Pln::Older,
+                    true,
+                    {true},
+                    {"HEX:", "PLN:", "Load:"},
+                    {1300},
+                    true},
+        PrepareCase{"NewerImageNoSendsTheOldPln",
+                    "Y.HEX",
+                    Pln::Older,
+                    true,
+                    {false},
+                    {"HEX:", "PLN:", "Load:"},
+                    {1300},
+                    false},
         PrepareCase{"NoPlnNoPrompt", "Y.hec", Pln::None, false, {}, {"HEX:"}, {}, true},
         // The run goes on and the library reports the missing PLN file.
         PrepareCase{"NoPlnNo", "Y.HEX", Pln::None, true, {false}, {"HEX:"}, {1302}, false}),

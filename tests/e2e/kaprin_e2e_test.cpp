@@ -169,8 +169,7 @@ TEST(KaprinE2e, DownloadIsRecordedWithTheImagesHash) {
     ASSERT_EQ(hash.size(), 64u);
     const std::string line = testsupport::ReadTextFile(logFile);
     EXPECT_NE(line.find("\tCOM1\t" + image + "\tok 0\t"), std::string::npos) << line;
-    EXPECT_NE(line.find(" device=" + sim.SlavePath() + " sha256=" + hash + "\n"),
-              std::string::npos)
+    EXPECT_NE(line.find(" device=" + sim.SlavePath() + " sha256=" + hash + "\n"), std::string::npos)
         << line;
 
     if (!fs::exists("/run/systemd/journal/socket") ||
