@@ -151,6 +151,8 @@ int StationRun::RunAutomatic() {
         if (closed_) // Ctrl-C, SIGTERM, or "q" typed
             return kExitOk;
         if (!frm_.mnuAutoQuenlar.checked) {
+            if (frm_.AutoEndedBy != RunResult::PortUnusable)
+                return kExitOk;
             WriteErr(errFd_, "the automatic mode ended: " + PortName() + " cannot be used");
             return kExitPortUnusable;
         }

@@ -30,6 +30,7 @@ void FrmMain::mnuAutoQuenlar_Click() {
     WaitMs(cboDelay.listIndex * 1000);
     mnuAutoQuenlar.enabled = true;
     cmdStart.enabled = true;
+    AutoEndedBy.reset();
     mnuAutoQuenlar.checked = true;
     t2.enabled = true;
     cmdStart.visible = false;
@@ -44,6 +45,7 @@ void FrmMain::t2_Timer() {
             // The port cannot be used: the mode ends; the line flags stay as they are.
             mnuAutoQuenlar.checked = false;
             cmdStart.visible = true;
+            AutoEndedBy = RunResult::PortUnusable;
             ShowOutcome(DownloadOutcome{RunResult::PortUnusable});
             return;
         }

@@ -94,6 +94,9 @@ public:
     std::string LoadFile;
     std::int16_t LampIndex = 0;
     std::int16_t AutoFailCount = 0;
+    // Why the automatic mode switched itself off (the port cannot be used); nothing while
+    // it is on or was switched off from the menu.
+    std::optional<RunResult> AutoEndedBy;
     std::array<std::string, 6> SegmentFile;
     Module1 module1;
     LangTable langTable; // the language texts, for the life of the program

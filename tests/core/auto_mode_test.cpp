@@ -89,6 +89,7 @@ TEST_F(AutoModeTest, UnusablePortEndsTheMode) {
     EXPECT_FALSE(main->t2.enabled);
     EXPECT_TRUE(main->cmdStart.visible);
     EXPECT_EQ(main->SB1.panel1, "");
+    EXPECT_EQ(main->AutoEndedBy, RunResult::PortUnusable);
     EXPECT_TRUE(world.pellin.powerOn);
 }
 
