@@ -32,7 +32,9 @@ public:
                  options.port ? std::optional(PortPositionText(*options.port)) : std::nullopt,
                  options.baud ? std::optional(BaudSettingText(*options.baud)) : std::nullopt),
           windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
-          kaldunLib_(b.makeKaldun(windows_)), record_([this] { return options_.logFile; }),
+          kaldunLib_(b.makeKaldun(windows_)),
+          record_([this] { return options_.logFile; },
+                  [](std::int32_t index) { return PortDevice(index + 1); }),
           frm_(Ports{windows_, b.clock, store_, *pellinLib_, *kaldunLib_, &record_}, programDir,
                options.modelCommandLine) {
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });

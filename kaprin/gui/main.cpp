@@ -74,9 +74,22 @@ int main(int argc, char** argv) {
     kaprin::PellinLibrary pellin(windows, programDir);
     kaprin::KaldunLibrary kaldun(windows, programDir);
     // Every transfer goes to the journal, and to the log file chosen in the Setup menu.
-    kaprin::record::RecordWriter record([&settings] {
-        return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
-    });
+    // The serial component names a port's device; it is loaded by name like the download
+    // library, which needs it anyway.
+    kaprin::LazyLibrary serial(windows, programDir, "librs232.so");
+    using MapPortNameFn = std::int32_t (*)(const char*, char*, std::int32_t);
+    MapPortNameFn mapPortName = nullptr;
+    kaprin::record::RecordWriter record(
+        [&settings] {
+            return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
+        },
+        [&serial, &mapPortName](std::int32_t index) {
+            char device[256];
+            const std::string name = "COM" + std::to_string(index + 1);
+            const bool mapped = serial.Resolve(mapPortName, "MapPortName")(name.c_str(), device,
+                                                                           sizeof device) == 0;
+            return mapped ? std::string(device) : std::string();
+        });
     std::string logWarned;
     record.onLogError = [&windows, &logWarned](const std::string& path, const std::string& error) {
         if (logWarned == path)

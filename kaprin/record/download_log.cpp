@@ -1,7 +1,5 @@
 #include "kaprin/record/download_log.h"
 
-#include "port_name.h"
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -104,7 +102,9 @@ void RecordWriter::Write(const DownloadRecord& record) {
     s.record = record;
     s.started = std::chrono::system_clock::now() - std::chrono::milliseconds(record.durationMs);
     s.host = HostName();
-    s.device = rs232::MapPortName("COM" + std::to_string(record.portIndex + 1));
+    s.device = deviceOf_ ? deviceOf_(record.portIndex) : std::string();
+    if (s.device.empty())
+        s.device = "-";
     SendToJournal(s);
 
     const std::string path = logPath_ ? logPath_() : std::string();

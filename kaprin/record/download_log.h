@@ -46,10 +46,13 @@ bool SendToJournal(const StampedRecord& r);
 std::string Sha256OfFile(const std::string& path);
 
 // The record port of both front ends. `logPath` is asked at every transfer (the window
-// program's choice may change while it runs); an empty path writes no line.
+// program's choice may change while it runs); an empty path writes no line. `deviceOf`
+// names the device of a port index (0 is COM1) as the serial component maps it.
 class RecordWriter : public ProductionRecord {
 public:
-    explicit RecordWriter(std::function<std::string()> logPath) : logPath_(std::move(logPath)) {}
+    RecordWriter(std::function<std::string()> logPath,
+                 std::function<std::string(std::int32_t)> deviceOf)
+        : logPath_(std::move(logPath)), deviceOf_(std::move(deviceOf)) {}
 
     // Called when a line cannot be written, with the path and the system's error.
     std::function<void(const std::string& path, const std::string& error)> onLogError;
@@ -62,6 +65,7 @@ public:
 
 private:
     std::function<std::string()> logPath_;
+    std::function<std::string(std::int32_t)> deviceOf_;
     int transfers_ = 0;
     int good_ = 0;
 };

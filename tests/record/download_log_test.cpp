@@ -98,7 +98,8 @@ TEST(DownloadLog, Sha256OfFile) {
 TEST(DownloadLog, WriterFollowsTheChosenFile) {
     kaprin::test::TempDir dir;
     std::string path = dir / "a.log";
-    RecordWriter writer([&] { return path; });
+    RecordWriter writer([&] { return path; },
+                        [](std::int32_t index) { return "/dev/ttyS" + std::to_string(index); });
     std::vector<std::string> errors;
     writer.onLogError = [&](const std::string& p, const std::string&) { errors.push_back(p); };
     DownloadRecord r;
@@ -110,6 +111,7 @@ TEST(DownloadLog, WriterFollowsTheChosenFile) {
     path.clear();
     writer.Write(r);
     EXPECT_NE(dir.Read("a.log").find("\tCOM1\t/fw/X.PLN\tok 0\t"), std::string::npos);
+    EXPECT_NE(dir.Read("a.log").find(" device=/dev/ttyS0 "), std::string::npos);
     EXPECT_EQ(errors, std::vector<std::string>{dir / "no/such/b.log"});
     EXPECT_EQ(writer.transfers(), 3);
     EXPECT_EQ(writer.good(), 3);
