@@ -8,6 +8,7 @@
 #include "kaprin/cli/steady_clock.h"
 #include "kaprin/core/library_binding.h"
 #include "kaprin/store/qsettings_store.h"
+#include "kaprin/version.h"
 
 #include <climits>
 #include <cstdio>
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (options.version) {
-        std::puts("kaprin-cli 1.15");
+        std::printf("kaprin-cli %s\n", kaprin::kVersionText);
         return kExitOk;
     }
     if (options.listPorts) {

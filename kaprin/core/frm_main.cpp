@@ -10,8 +10,17 @@
 
 namespace kaprin {
 
+namespace {
+
+Ports WithPellin(const Ports& p, PellinApi& pellin) {
+    return Ports{p.windows, p.clock, p.settings, pellin, p.kaldun, p.record};
+}
+
+} // namespace
+
 FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine)
-    : ports_(ports), programDir_(std::move(programDir)), commandLine_(std::move(commandLine)) {
+    : pellinMemo_(ports.pellin), ports_(WithPellin(ports, pellinMemo_)),
+      programDir_(std::move(programDir)), commandLine_(std::move(commandLine)) {
     cboDelay.entries = {"0 Sec", "1 Sec", "2 Sec", "3 Sec", "4 Sec", "5 Sec"};
     cboDelay.Select(0);
     // The row looks the same before the first run as after ClearStatus.

@@ -32,6 +32,7 @@ struct FileDialog {
     std::string filter;
     std::string initialDir;
     std::string fileName;
+    bool appendsTo = false; // a save dialog for a file that is appended to, not replaced
 };
 
 class WindowServices {
@@ -97,6 +98,30 @@ public:
     virtual std::int32_t KALDUN(const std::string& path) = 0;
 };
 
+// How a transfer that was started ended, for the production record.
+enum class RecordOutcome { Ok, Failed, Interrupted };
+
+// One transfer, as the production record keeps it. The writer adds the time, the
+// station's host name and the device the port names.
+struct DownloadRecord {
+    std::int32_t portIndex = 0; // 0 is COM1
+    std::string image;          // the PLN path handed to the library
+    std::string imageSha256;    // lower-case hex; empty when the image could not be read
+    RecordOutcome outcome = RecordOutcome::Failed;
+    std::int32_t code = 0; // the library's result; 0 when ok or interrupted
+    std::int32_t blocks = 0;
+    std::uint32_t durationMs = 0;
+};
+
+// Where every transfer of either front end is recorded.
+class ProductionRecord {
+public:
+    virtual ~ProductionRecord() = default;
+    // SHA-256 of the file, taken just before it is handed to the library.
+    virtual std::string ImageDigest(const std::string& path) = 0;
+    virtual void Write(const DownloadRecord& record) = 0;
+};
+
 // Bound ports handed to the model.
 struct Ports {
     WindowServices& windows;
@@ -104,6 +129,7 @@ struct Ports {
     SettingsStore& settings;
     PellinApi& pellin;
     KaldunApi& kaldun;
+    ProductionRecord* record = nullptr; // none: transfers are not recorded
 };
 
 // How long a polling loop lets the front end wait for the next event: short enough that

@@ -38,7 +38,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/art/logo48.png
 set(CPACK_PACKAGE_NAME kaprin)
 set(CPACK_PACKAGE_VENDOR "Kaprin developers")
 set(CPACK_PACKAGE_CONTACT "Kaprin developers <kaprin@localhost>")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${KAPRIN_VERSION_TEXT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Firmware download utility for barcode scanners")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Kaprin loads firmware images (PLN, or Intel HEX converted on the fly) into barcode "

@@ -139,6 +139,14 @@ private:
     CallLog* log_;
 };
 
+// The production record: keeps what it is given; the digest names the file it was taken of.
+class FakeRecord : public ProductionRecord {
+public:
+    std::vector<DownloadRecord> records;
+    std::string ImageDigest(const std::string& path) override { return "digest:" + path; }
+    void Write(const DownloadRecord& record) override { records.push_back(record); }
+};
+
 // All fakes wired together, with the Ports the model takes.
 struct FakeWorld {
     CallLog log;
@@ -147,7 +155,8 @@ struct FakeWorld {
     FakeWindows windows{clock, &log};
     FakePellin pellin{&log};
     FakeKaldun kaldun{&log};
-    Ports ports() { return Ports{windows, clock, store, pellin, kaldun}; }
+    FakeRecord record;
+    Ports ports() { return Ports{windows, clock, store, pellin, kaldun, &record}; }
 };
 
 } // namespace kaprin::test
