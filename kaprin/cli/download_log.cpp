@@ -36,7 +36,9 @@ DownloadLog::~DownloadLog() {
 }
 
 std::string DownloadLog::Open(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // "-" is standard output: under a service manager, the journal.
+    int fd = path == "-" ? ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0)
+                         : ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return std::strerror(errno);
     if (fd_ >= 0)

@@ -23,7 +23,8 @@ public:
     DownloadLog(const DownloadLog&) = delete;
     DownloadLog& operator=(const DownloadLog&) = delete;
 
-    // Opens (creates) the file for appending; an empty text is the system's error.
+    // Opens (creates) the file for appending, "-" standard output; a non-empty result is
+    // the system's error.
     std::string Open(const std::string& path);
     bool open() const { return fd_ >= 0; }
     // Appends the line; false when it could not be written.

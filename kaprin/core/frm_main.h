@@ -7,12 +7,15 @@
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/control.h"
 #include "kaprin/core/ports.h"
+#include "kaprin/core/warning_store.h"
 #include "kaprin/prefs/language.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace kaprin {
 
@@ -24,8 +27,11 @@ class FrmSetting;
 class FrmMain {
 public:
     // `programDir` is the folder of the program (language files and help live there);
-    // `commandLine` is the raw text after the program's name.
+    // `commandLine` is the raw text after the program's name, split at single spaces.
     FrmMain(Ports ports, std::string programDir, std::string commandLine);
+    // The words after the program's name as the system passed them: each is taken whole,
+    // so a path with spaces survives; the same rules apply to them as to split words.
+    FrmMain(Ports ports, std::string programDir, std::vector<std::string> commandWords);
     ~FrmMain();
     FrmMain(const FrmMain&) = delete;
     FrmMain& operator=(const FrmMain&) = delete;
@@ -185,9 +191,11 @@ private:
     void ApplyStartupSettings();
     void SetAllLamps(Rgb colour);
 
+    WarningStore settings_; // before ports_, which hands it to the whole model
     Ports ports_;
     std::string programDir_;
     std::string commandLine_;
+    std::optional<std::vector<std::string>> commandWords_;
     bool commandLineDone_ = false; // the command-line action runs at the first activation
 };
 
