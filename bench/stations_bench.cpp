@@ -36,9 +36,9 @@ using namespace std::chrono_literals;
 
 struct Options {
     std::vector<int> stations{1, 2, 4, 8, 16};
-    int devices = 3;        // scanners flashed in a row by each station
-    int linesPerBank = 48;  // 8 banks x 48 lines x 16 bytes: a 6 KB image
-    int awayMs = 300;       // how long a flashed scanner stays unplugged
+    int devices = 3;       // scanners flashed in a row by each station
+    int linesPerBank = 48; // 8 banks x 48 lines x 16 bytes: a 6 KB image
+    int awayMs = 300;      // how long a flashed scanner stays unplugged
     int timeoutS = 600;
 };
 
@@ -104,8 +104,7 @@ pid_t StartStation(const std::string& program, const std::vector<std::string>& a
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
@@ -143,11 +142,10 @@ Round RunRound(const Options& o, int n, const fs::path& dir, const std::string& 
     const auto start = Clock::now();
     for (int i = 0; i < n; ++i) {
         const std::string out = logs[i] + ".out";
-        pids.push_back(StartStation(cli,
-                                    {"-A", "-F=" + image, "--yes", "--port", "1", "--log", logs[i]},
-                                    {"RS232_COM1=" + sims[i]->SlavePath(),
-                                     "XDG_CONFIG_HOME=" + (dir / "config").string()},
-                                    out));
+        pids.push_back(StartStation(
+            cli, {"-A", "-F=" + image, "--yes", "--port", "1", "--log", logs[i]},
+            {"RS232_COM1=" + sims[i]->SlavePath(), "XDG_CONFIG_HOME=" + (dir / "config").string()},
+            out));
     }
     // Until every station has flashed its scanners.
     for (auto end = start + std::chrono::seconds(o.timeoutS);;) {

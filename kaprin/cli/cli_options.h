@@ -14,8 +14,8 @@ enum class AnswerPolicy { Ask, Yes, No };
 
 struct CliOptions {
     std::vector<std::string> modelWords; // the program's words, in order
-    std::optional<int> port;      // 1 to 20: COM1 to COM20
-    std::optional<int> baud;      // the rate itself
+    std::optional<int> port;             // 1 to 20: COM1 to COM20
+    std::optional<int> baud;             // the rate itself
     AnswerPolicy answers = AnswerPolicy::Ask;
     bool once = false;
     bool listPorts = false;

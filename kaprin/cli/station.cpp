@@ -37,9 +37,9 @@ public:
                  options.port ? std::optional(PortPositionText(*options.port)) : std::nullopt,
                  options.baud ? std::optional(BaudSettingText(*options.baud)) : std::nullopt),
           windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
-          kaldunLib_(b.makeKaldun(windows_)), portProblem_(b.portProblem), pellin_(*pellinLib_, b.clock), kaldun_(*kaldunLib_),
-          frm_(Ports{windows_, b.clock, store_, pellin_, kaldun_}, programDir,
-               options.modelWords) {
+          kaldunLib_(b.makeKaldun(windows_)), portProblem_(b.portProblem),
+          pellin_(*pellinLib_, b.clock), kaldun_(*kaldunLib_),
+          frm_(Ports{windows_, b.clock, store_, pellin_, kaldun_}, programDir, options.modelWords) {
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
         windows_.onPump = [this] { Show(); };

@@ -23,8 +23,8 @@ public:
         }
         if (!warned_) {
             warned_ = true;
-            windows_.Warn("The settings cannot be saved to " + inner_.Location() + " (" +
-                          section + "/" + key + " and any later ones are lost at the end).");
+            windows_.Warn("The settings cannot be saved to " + inner_.Location() + " (" + section +
+                          "/" + key + " and any later ones are lost at the end).");
         }
         return false;
     }

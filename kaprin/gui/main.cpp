@@ -17,7 +17,6 @@
 
 namespace {
 
-
 bool HasDisplay() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
         const char* value = std::getenv(name);

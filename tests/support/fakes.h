@@ -28,7 +28,7 @@ public:
 class MemoryStore : public SettingsStore {
 public:
     std::map<std::pair<std::string, std::string>, std::string> values;
-    CallLog writes; // "Section/Key=Value" in the order written
+    CallLog writes;        // "Section/Key=Value" in the order written
     bool readOnly = false; // every write fails and changes nothing
 
     std::string ReadSetting(const std::string& section, const std::string& key) override;
@@ -99,8 +99,7 @@ public:
     explicit FakePellin(CallLog* log = nullptr) : log_(log) {}
 
     std::deque<std::int32_t> percents, blocks, errors, checkZ, checkDevice;
-    std::int32_t lastPercent = 0, lastBlock = 0, lastError = 0, lastCheckZ = 0,
-                 lastCheckDevice = 0;
+    std::int32_t lastPercent = 0, lastBlock = 0, lastError = 0, lastCheckZ = 0, lastCheckDevice = 0;
     std::int32_t usePortResult = 0;
     bool powerOn = false, bootOn = false, bootStart = false, bootShutDown = false;
     std::vector<std::pair<std::int32_t, std::int32_t>> usePortCalls;
