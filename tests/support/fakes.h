@@ -99,7 +99,8 @@ public:
     explicit FakePellin(CallLog* log = nullptr) : log_(log) {}
 
     std::deque<std::int32_t> percents, blocks, errors, checkZ, checkDevice;
-    std::int32_t lastPercent = 0, lastBlock = 0, lastError = 0, lastCheckZ = 0, lastCheckDevice = 0;
+    std::int32_t lastPercent = 0, lastBlock = 0, lastError = 0, lastCheckZ = 0,
+                 lastCheckDevice = 0;
     std::int32_t usePortResult = 0;
     bool powerOn = false, bootOn = false, bootStart = false, bootShutDown = false;
     std::vector<std::pair<std::int32_t, std::int32_t>> usePortCalls;
