@@ -20,6 +20,7 @@ enum ExitStatus : int {
     kExitPortUnusable = 69, // the port cannot be opened
     kExitFatal = 70,        // a library or one of its exports is missing
     kExitLogFile = 73,      // the --log file cannot be opened
+    kExitConfig = 78,       // the settings file cannot be used
     kExitInterrupted = 130, // Ctrl-C before a single run had finished
 };
 

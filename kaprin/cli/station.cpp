@@ -3,6 +3,7 @@
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/port_override_store.h"
+#include "kaprin/cli/service_notify.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/record/download_log.h"
 
@@ -32,11 +33,11 @@ public:
                  options.port ? std::optional(PortPositionText(*options.port)) : std::nullopt,
                  options.baud ? std::optional(BaudSettingText(*options.baud)) : std::nullopt),
           windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
-          kaldunLib_(b.makeKaldun(windows_)),
+          kaldunLib_(b.makeKaldun(windows_)), portProblem_(b.portProblem),
           record_([this] { return options_.logFile; },
                   [](std::int32_t index) { return PortDevice(index + 1); }),
           frm_(Ports{windows_, b.clock, store_, *pellinLib_, *kaldunLib_, &record_}, programDir,
-               options.modelCommandLine) {
+               options.modelWords) {
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
         windows_.onPump = [this] { Show(); };
@@ -65,6 +66,7 @@ private:
     void Close() {
         if (loaded_ && !closed_) {
             closed_ = true;
+            NotifyStopping();
             frm_.Form_QueryUnload();
         }
     }
@@ -76,6 +78,7 @@ private:
         return name;
     }
     void PrintHeader();
+    bool PortReady();
     int RunOnce();
     int RunAutomatic();
 
@@ -86,6 +89,7 @@ private:
     TerminalWindows windows_;
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
+    std::function<std::string(int)> portProblem_;
     record::RecordWriter record_;
     FrmMain frm_;
     bool logWarned_ = false;
@@ -146,6 +150,18 @@ int StationRun::RunOnce() {
     return kExitDeclined;
 }
 
+// A service is ready once its port is known to open; one that cannot ends at once, saying
+// why, instead of failing at the first probe.
+bool StationRun::PortReady() {
+    const std::string problem = portProblem_ ? portProblem_(frm_.PortIndex() + 1) : "";
+    if (!problem.empty()) {
+        WriteErr(errFd_, PortName() + " cannot be used: " + problem);
+        return false;
+    }
+    NotifyReady("waiting for a device on " + PortName());
+    return true;
+}
+
 int StationRun::RunAutomatic() {
     for (;;) {
         if (windows_.closeRequested()) // "-C" after the first good download
@@ -187,7 +203,7 @@ int StationRun::Run() {
         if (options_.once)
             status = RunOnce();
         else if (automatic)
-            status = RunAutomatic();
+            status = PortReady() ? RunAutomatic() : kExitPortUnusable;
         else
             windows_.view().Print(
                 "Nothing to run: -A or -C starts the automatic mode, --once one download.");
@@ -218,6 +234,7 @@ int StationRun::Run() {
 
 int RunStation(const CliOptions& options, const std::string& programDir, TerminalIo io,
                StationBindings bindings, int errFd) {
+    io.err = errFd;
     StationRun run(options, programDir, io, bindings, errFd);
     return run.Run();
 }

@@ -10,16 +10,14 @@
 
 namespace kaprin {
 
-namespace {
-
-Ports WithPellin(const Ports& p, PellinApi& pellin) {
-    return Ports{p.windows, p.clock, p.settings, pellin, p.kaldun, p.record};
+FrmMain::FrmMain(Ports ports, std::string programDir, std::vector<std::string> commandWords)
+    : FrmMain(ports, std::move(programDir), std::string()) {
+    commandWords_ = std::move(commandWords);
 }
 
-} // namespace
-
 FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine)
-    : pellinMemo_(ports.pellin), ports_(WithPellin(ports, pellinMemo_)),
+    : pellinMemo_(ports.pellin), settings_(ports.settings, ports.windows),
+      ports_{ports.windows, ports.clock, settings_, pellinMemo_, ports.kaldun, ports.record},
       programDir_(std::move(programDir)), commandLine_(std::move(commandLine)) {
     cboDelay.entries = {"0 Sec", "1 Sec", "2 Sec", "3 Sec", "4 Sec", "5 Sec"};
     cboDelay.Select(0);

@@ -9,6 +9,7 @@
 #include "kaprin/core/download_run.h"
 #include "kaprin/core/port_memo.h"
 #include "kaprin/core/ports.h"
+#include "kaprin/core/warning_store.h"
 #include "kaprin/prefs/language.h"
 
 #include <array>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kaprin {
 
@@ -27,8 +29,11 @@ class FrmSetting;
 class FrmMain {
 public:
     // `programDir` is the folder of the program (language files and help live there);
-    // `commandLine` is the raw text after the program's name.
+    // `commandLine` is the raw text after the program's name, split at single spaces.
     FrmMain(Ports ports, std::string programDir, std::string commandLine);
+    // The words after the program's name as the system passed them: each is taken whole,
+    // so a path with spaces survives; the same rules apply to them as to split words.
+    FrmMain(Ports ports, std::string programDir, std::vector<std::string> commandWords);
     ~FrmMain();
     FrmMain(const FrmMain&) = delete;
     FrmMain& operator=(const FrmMain&) = delete;
@@ -207,9 +212,11 @@ private:
     void SetAllLamps(Rgb colour);
 
     PortMemo pellinMemo_;
+    WarningStore settings_; // before ports_, which hands it to the whole model
     Ports ports_;
     std::string programDir_;
     std::string commandLine_;
+    std::optional<std::vector<std::string>> commandWords_;
     bool commandLineDone_ = false; // the command-line action runs at the first activation
 };
 

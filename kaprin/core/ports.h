@@ -20,8 +20,11 @@ class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
     virtual std::string ReadSetting(const std::string& section, const std::string& key) = 0;
-    virtual void WriteSetting(const std::string& section, const std::string& key,
+    // False when the value could not be saved (it is then lost when the program ends).
+    virtual bool WriteSetting(const std::string& section, const std::string& key,
                               const std::string& value) = 0;
+    // Where the values are kept, for messages (a file's path).
+    virtual std::string Location() const { return "the settings store"; }
 };
 
 enum class WindowId { frmLanguage, frmComm, frmAbout, frmSetting };
@@ -42,6 +45,9 @@ public:
     // Yes/No and OK boxes titled with the program's title ("Kaprin").
     virtual bool AskYesNo(const std::string& text) = 0;
     virtual void ShowMessage(const std::string& text) = 0;
+    // A warning that needs no answer and must not hold up a station: a message box in
+    // the window, a line on standard error on a terminal.
+    virtual void Warn(const std::string& text) { ShowMessage(text); }
 
     // The chosen path, or nothing when the person cancelled.
     virtual std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) = 0;

@@ -16,20 +16,9 @@
 #include <exception>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
-
-// The command line as one text: the words after the program's name, joined by single
-// spaces, taken before Qt looks at them.
-std::string RawCommandLine(int argc, char** argv) {
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            line += ' ';
-        line += argv[i];
-    }
-    return line;
-}
 
 bool HasDisplay() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -54,7 +43,9 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& messa
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string commandLine = RawCommandLine(argc, argv);
+    // The words after the program's name, each whole (a path may hold spaces), taken
+    // before Qt looks at them.
+    std::vector<std::string> commandWords(argv + 1, argv + argc);
     if (!HasDisplay()) {
         std::fprintf(stderr, "Kaprin: no display (neither DISPLAY nor WAYLAND_DISPLAY is set). "
                              "Run it on a desktop, or headless with QT_QPA_PLATFORM=offscreen.\n");
@@ -70,7 +61,10 @@ int main(int argc, char** argv) {
     const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
     kaprin::gui::QtWindowServices windows;
     kaprin::gui::QtClock clock;
-    kaprin::QSettingsStore settings;
+    const QString settingsPath = kaprin::QSettingsStore::DefaultPath();
+    if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty())
+        windows.Fatal("Kaprin cannot start: " + problem + ".");
+    kaprin::QSettingsStore settings(settingsPath);
     kaprin::PellinLibrary pellin(windows, programDir);
     kaprin::KaldunLibrary kaldun(windows, programDir);
     // Every transfer goes to the journal, and to the log file chosen in the Setup menu.
@@ -101,7 +95,7 @@ int main(int argc, char** argv) {
             windows.ShowMessage(text);
     };
     kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record},
-                          programDir, commandLine);
+                          programDir, commandWords);
     kaprin::gui::MainWindow view(model);
     windows.Attach(&view);
     view.onHandlerFailure = [&windows](const std::exception& failure) {

@@ -19,6 +19,8 @@ std::string HostName() {
 }
 
 int OpenForAppend(const std::string& path) {
+    if (path == "-") // standard output: a pipe, or the journal under a service manager
+        return ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     int fd;
     do
         fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);

@@ -325,7 +325,14 @@ INSTANTIATE_TEST_SUITE_P(
                    kExitLogFile,
                    "cannot open the log file",
                    false},
-        StatusCase{"nothing to run", {"-S"}, nullptr, kExitOk, "", true}),
+        StatusCase{"nothing to run", {"-S"}, nullptr, kExitOk, "", true},
+        // Options that cannot be saved: a warning on standard error, no question.
+        StatusCase{"settings cannot be saved",
+                   {"-S"},
+                   [](Bench& b) { b.store.readOnly = true; },
+                   kExitOk,
+                   "kaprin-cli: warning: The settings cannot be saved",
+                   false}),
     [](const auto& info) {
         std::string n = info.param.name;
         for (char& ch : n)

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <set>
 
 namespace kaprin {
@@ -301,6 +303,18 @@ TEST(LanguageRobustnessTest, RandomBytesDecodeToUtf8) {
         for (const auto& slot : table.slots())
             ASSERT_TRUE(IsValidUtf8(slot.text)) << "round " << round;
     }
+}
+
+// A FIFO or a device in the place of a language file is not read (it would block start-up
+// or never end): the load fails at once and the table stays.
+TEST(LanguageRobustnessTest, SpecialFilesAreNotRead) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir.path() / "Fifo.ini").c_str(), 0600), 0);
+    LangTable table;
+    table.LoadText("#1000 kept\n");
+    EXPECT_FALSE(table.LoadFile((dir.path() / "Fifo.ini").string()));
+    EXPECT_FALSE(table.LoadFile("/dev/zero"));
+    EXPECT_EQ(table.Text(1000), "kept");
 }
 
 // A huge file is read only up to the limit, ending at a whole line.

@@ -28,10 +28,11 @@ public:
 class MemoryStore : public SettingsStore {
 public:
     std::map<std::pair<std::string, std::string>, std::string> values;
-    CallLog writes; // "Section/Key=Value" in the order written
+    CallLog writes;        // "Section/Key=Value" in the order written
+    bool readOnly = false; // every write fails and changes nothing
 
     std::string ReadSetting(const std::string& section, const std::string& key) override;
-    void WriteSetting(const std::string& section, const std::string& key,
+    bool WriteSetting(const std::string& section, const std::string& key,
                       const std::string& value) override;
     // The keys of one section that hold a value, in key order.
     std::vector<std::string> Keys(const std::string& section) const;
