@@ -26,7 +26,7 @@ Options of this front end (they are not stored):
   --once        one manual run of the file, then end; the exit status is 0 for a
                 good download and the library's result code otherwise
   --yes, --no   answer every question Yes or No (needed when there is no terminal)
-  --log FILE    append one line per download to FILE
+  --log FILE    append one line per download to FILE ("-": standard output)
   --list-ports  show COM1 to COM20, the device each one names, and whether it opens,
                 then the serial devices found with their descriptions and by-id paths
   --map COMN=PATH  store PATH as the device of COM N (for every later run)
@@ -49,7 +49,7 @@ std::optional<long> WholeNumber(std::string_view text) {
 ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     CliOptions& o = parsed.options;
-    std::vector<std::string> modelWords;
+    std::vector<std::string>& modelWords = o.modelWords;
     bool ownOptions = true;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -169,12 +169,6 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
             parsed.error = "unknown option " + name;
             return parsed;
         }
-    }
-
-    for (const std::string& w : modelWords) {
-        if (!o.modelCommandLine.empty())
-            o.modelCommandLine += ' ';
-        o.modelCommandLine += w;
     }
     return parsed;
 }

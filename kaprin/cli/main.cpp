@@ -6,9 +6,11 @@
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/station.h"
 #include "kaprin/cli/steady_clock.h"
+#include "kaprin/core/command_line.h"
 #include "kaprin/core/library_binding.h"
 #include "kaprin/serial/system_serial_ports.h"
 #include "kaprin/store/qsettings_store.h"
+#include "kaprin/version.h"
 
 #include <climits>
 #include <cstdio>
@@ -44,16 +46,28 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const CliOptions& options = parsed.options;
+    if (std::string problem = kaprin::CommandWordsProblem(options.modelWords); !problem.empty()) {
+        std::fprintf(stderr, "kaprin-cli: %s\nTry kaprin-cli --help.\n", problem.c_str());
+        return kExitUsage;
+    }
     if (options.help) {
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
     if (options.version) {
-        std::puts("kaprin-cli 1.15");
+        std::printf("kaprin-cli %s\n", kaprin::kVersionText);
         return kExitOk;
     }
-    kaprin::QSettingsStore settings;
-    kaprin::SystemSerialPorts serial(ProgramDir(argv[0]));
+
+    const std::string programDir = ProgramDir(argv[0]);
+    const QString settingsPath = kaprin::QSettingsStore::DefaultPath();
+    if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty()) {
+        std::fprintf(stderr, "kaprin-cli: %s: remove it or point XDG_CONFIG_HOME elsewhere\n",
+                     problem.c_str());
+        return kExitConfig;
+    }
+    kaprin::QSettingsStore settings(settingsPath);
+    kaprin::SystemSerialPorts serial(programDir);
     if (!options.mapEdits.empty() || options.listPorts) {
         const auto devices = serial.Detect();
         for (const auto& [number, given] : options.mapEdits) {
@@ -61,31 +75,40 @@ int main(int argc, char** argv) {
             // another USB socket.
             const kaprin::SerialDevice* device = kaprin::FindDevice(devices, given);
             const std::string path = device ? kaprin::StablePath(*device) : given;
-            kaprin::comm::WritePortMapEntry(settings, number, path);
+            if (!kaprin::comm::WritePortMapEntry(settings, number, path)) {
+                std::fprintf(stderr, "kaprin-cli: cannot save the port map to %s\n",
+                             settings.Location().c_str());
+                return kExitConfig;
+            }
             if (path != given)
                 std::printf("COM%d=%s\n", number, path.c_str());
             else if (!path.empty() && !kaprin::InspectDeviceFile(path).present)
                 std::fprintf(stderr, "kaprin-cli: note: %s does not exist now\n", path.c_str());
         }
         if (options.listPorts) {
-            serial.SetPortMap(kaprin::comm::ReadPortMap(settings));
-            std::fputs(FormatPortList(ListPorts(serial, kaprin::comm::ReadPortMap(settings)),
-                                      serial.Detect())
-                           .c_str(),
-                       stdout);
+            const kaprin::comm::PortMap map = kaprin::comm::ReadPortMap(settings);
+            serial.SetPortMap(map);
+            std::fputs(FormatPortList(ListPorts(serial, map), devices).c_str(), stdout);
         }
         return kExitOk;
     }
 
-    const std::string programDir = ProgramDir(argv[0]);
     int signalFd = InstallCloseSignals();
     SteadyClock clock;
-    StationBindings bindings{settings, clock,
+    StationBindings bindings{settings,
+                             clock,
                              [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::PellinApi> {
                                  return std::make_unique<kaprin::PellinLibrary>(w, programDir);
                              },
                              [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::KaldunApi> {
                                  return std::make_unique<kaprin::KaldunLibrary>(w, programDir);
+                             },
+                             [&serial](int n) {
+                                 const kaprin::PortState state =
+                                     serial.ProbePort("COM" + std::to_string(n));
+                                 return state.condition == kaprin::PortCondition::Usable
+                                            ? std::string()
+                                            : DescribeState(state);
                              },
                              &serial};
     int status = RunStation(options, programDir, TerminalIo::Probe(0, 1, signalFd), bindings);

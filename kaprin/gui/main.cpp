@@ -5,8 +5,11 @@
 #include "kaprin/gui/qt_window_services.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/port_check.h"
+#include "kaprin/prefs/settings_keys.h"
+#include "kaprin/record/download_log.h"
 #include "kaprin/serial/system_serial_ports.h"
 #include "kaprin/store/qsettings_store.h"
+#include "kaprin/version.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -16,20 +19,9 @@
 #include <exception>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
-
-// The command line as one text: the words after the program's name, joined by single
-// spaces, taken before Qt looks at them.
-std::string RawCommandLine(int argc, char** argv) {
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            line += ' ';
-        line += argv[i];
-    }
-    return line;
-}
 
 bool HasDisplay() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -54,7 +46,9 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& messa
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string commandLine = RawCommandLine(argc, argv);
+    // The words after the program's name, each whole (a path may hold spaces), taken
+    // before Qt looks at them.
+    std::vector<std::string> commandWords(argv + 1, argv + argc);
     if (!HasDisplay()) {
         std::fprintf(stderr, "Kaprin: no display (neither DISPLAY nor WAYLAND_DISPLAY is set). "
                              "Run it on a desktop, or headless with QT_QPA_PLATFORM=offscreen.\n");
@@ -64,22 +58,45 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);
     QApplication::setApplicationName("Kaprin");
-    QApplication::setApplicationVersion("1.15");
+    QApplication::setApplicationVersion(kaprin::kVersionText);
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
     kaprin::gui::QtWindowServices windows;
     kaprin::gui::QtClock clock;
-    kaprin::QSettingsStore settings;
+    const QString settingsPath = kaprin::QSettingsStore::DefaultPath();
+    if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty())
+        windows.Fatal("Kaprin cannot start: " + problem + ".");
+    kaprin::QSettingsStore settings(settingsPath);
     kaprin::PellinLibrary library(windows, programDir);
     kaprin::SystemSerialPorts serial(programDir);
     kaprin::PortCheckingPellin pellin(library, &serial);
     kaprin::KaldunLibrary kaldun(windows, programDir);
-    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &serial},
-                          programDir, commandLine);
+    // Every transfer goes to the journal, and to the log file chosen in the Setup menu,
+    // with the device the serial component maps its port to.
+    kaprin::record::RecordWriter record(
+        [&settings] {
+            return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
+        },
+        [&serial](std::int32_t index) { return serial.MapPortName(index + 1); });
+    std::string logWarned;
+    record.onLogError = [&windows, &logWarned](const std::string& path, const std::string& error) {
+        if (logWarned == path)
+            return; // once per file, not at every download
+        logWarned = path;
+        const std::string text = "The log file " + path + " cannot be written: " + error;
+        std::fprintf(stderr, "Kaprin: %s\n", text.c_str());
+        if (!kaprin::gui::QtWindowServices::Unattended()) // nobody would close the box
+            windows.ShowMessage(text);
+    };
+    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record, &serial},
+                          programDir, commandWords);
     // Why a port cannot be used, beside what the run itself shows.
     pellin.onProblem = [&windows, &model](const kaprin::PortState& state) {
-        windows.ShowMessage(kaprin::PortProblemText(state, model.langTable));
+        const std::string text = kaprin::PortProblemText(state, model.langTable);
+        std::fprintf(stderr, "Kaprin: %s\n", text.c_str());
+        if (!kaprin::gui::QtWindowServices::Unattended()) // nobody would close the box
+            windows.ShowMessage(text);
     };
     kaprin::gui::MainWindow view(model);
     windows.Attach(&view);

@@ -133,6 +133,7 @@ void MainWindow::Wire() {
     on(ui_->mnuLanguage, &QAction::triggered, [&m] { m.mnuLanguage_Click(); });
     on(ui_->mnuComm, &QAction::triggered, [&m] { m.mnuComm_Click(); });
     on(ui_->mnuDevices, &QAction::triggered, [&m] { m.mnuDevices_Click(); });
+    on(ui_->mnuLogFile, &QAction::triggered, [&m] { m.mnuLogFile_Click(); });
     on(ui_->mnuEMode, &QAction::triggered, [&m] { m.mnuEMode_Click(); });
     on(ui_->mnuDTR, &QAction::triggered, [&m] { m.mnuDTR_Click(); });
     on(ui_->mnuRTS, &QAction::triggered, [&m] { m.mnuRTS_Click(); });
@@ -309,6 +310,7 @@ void MainWindow::RefreshMain() {
     Bind(ui_->mnuLanguage, m.mnuLanguage);
     Bind(ui_->mnuComm, m.mnuComm);
     Bind(ui_->mnuDevices, m.mnuDevices);
+    Bind(ui_->mnuLogFile, m.mnuLogFile);
     Bind(ui_->mnuEMode, m.mnuEMode);
     Bind(ui_->mnuDTR, m.mnuDTR);
     Bind(ui_->mnuRTS, m.mnuRTS);

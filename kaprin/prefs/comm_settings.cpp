@@ -71,9 +71,9 @@ PortMap ReadPortMap(SettingsStore& store) {
     return map;
 }
 
-void WritePortMapEntry(SettingsStore& store, int portNumber, const std::string& path) {
-    if (portNumber >= 1 && portNumber <= kPorts)
-        store.WriteSetting(kPortsSection, PortMapKey(portNumber), path);
+bool WritePortMapEntry(SettingsStore& store, int portNumber, const std::string& path) {
+    return portNumber >= 1 && portNumber <= kPorts &&
+           store.WriteSetting(kPortsSection, PortMapKey(portNumber), path);
 }
 
 bool MapIsEmpty(const PortMap& map) {

@@ -40,8 +40,8 @@ using PortMap = std::array<std::string, kPorts>;
 inline constexpr const char* kPortsSection = "Ports";
 std::string PortMapKey(int portNumber); // "COM1" … "COM20"
 PortMap ReadPortMap(SettingsStore& store);
-// An empty path clears the entry.
-void WritePortMapEntry(SettingsStore& store, int portNumber, const std::string& path);
+// An empty path clears the entry. False when it could not be saved.
+bool WritePortMapEntry(SettingsStore& store, int portNumber, const std::string& path);
 bool MapIsEmpty(const PortMap& map);
 
 // "COM3", "com3", "\\.\COM3": the port number 1 to 20; nothing for anything else.

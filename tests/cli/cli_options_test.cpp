@@ -7,7 +7,7 @@ namespace {
 
 struct OptionCase {
     std::vector<std::string> args = {};
-    std::string modelLine = "";
+    std::vector<std::string> modelWords = {};
     std::optional<int> port = std::nullopt, baud = std::nullopt;
     AnswerPolicy answers = AnswerPolicy::Ask;
     bool once = false;
@@ -19,7 +19,8 @@ struct OptionCase {
 
 class OptionTable : public ::testing::TestWithParam<OptionCase> {};
 
-// The program's words reach the model unchanged and in order; our own options never do.
+// The program's words reach the model unchanged, whole and in order; our own options
+// never do.
 TEST_P(OptionTable, SplitsOwnOptionsFromTheProgramsWords) {
     const OptionCase& c = GetParam();
     ParsedOptions p = ParseCliOptions(c.args);
@@ -28,7 +29,7 @@ TEST_P(OptionTable, SplitsOwnOptionsFromTheProgramsWords) {
         return;
     }
     ASSERT_EQ(p.error, "");
-    EXPECT_EQ(p.options.modelCommandLine, c.modelLine);
+    EXPECT_EQ(p.options.modelWords, c.modelWords);
     EXPECT_EQ(p.options.port, c.port);
     EXPECT_EQ(p.options.baud, c.baud);
     EXPECT_EQ(p.options.answers, c.answers);
@@ -42,28 +43,30 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, OptionTable,
     ::testing::Values(
         OptionCase{.args = {}},
-        OptionCase{.args = {"-A", "-F=/fw/X.PLN", "-E5"}, .modelLine = "-A -F=/fw/X.PLN -E5"},
-        OptionCase{.args = {"-c", "--port", "3", "x.pln"}, .modelLine = "-c x.pln", .port = 3},
+        OptionCase{.args = {"-A", "-F=/fw/my X.PLN", "-E5"},
+                   .modelWords = {"-A", "-F=/fw/my X.PLN", "-E5"}},
+        OptionCase{
+            .args = {"-c", "--port", "3", "x.pln"}, .modelWords = {"-c", "x.pln"}, .port = 3},
         OptionCase{.args = {"--port=20", "--baud=250000", "-A"},
-                   .modelLine = "-A",
+                   .modelWords = {"-A"},
                    .port = 20,
                    .baud = 250000},
         OptionCase{.args = {"--baud", "9600", "--once", "--yes", "-F=a.hex"},
-                   .modelLine = "-F=a.hex",
+                   .modelWords = {"-F=a.hex"},
                    .baud = 9600,
                    .answers = AnswerPolicy::Yes,
                    .once = true},
         OptionCase{.args = {"--no", "--no", "--log", "/tmp/k.log", "-A"},
-                   .modelLine = "-A",
+                   .modelWords = {"-A"},
                    .answers = AnswerPolicy::No,
                    .log = "/tmp/k.log"},
         // After "--" every word is the program's, even one that looks like ours.
-        OptionCase{.args = {"--", "--port", "-A"}, .modelLine = "--port -A"},
+        OptionCase{.args = {"--", "--port", "-A"}, .modelWords = {"--port", "-A"}},
         // An empty word would become an empty word of the program's line: dropped.
-        OptionCase{.args = {"", "-A", ""}, .modelLine = "-A"},
+        OptionCase{.args = {"", "-A", ""}, .modelWords = {"-A"}},
         // A device path for the port in use; COM names; the last --port wins.
         OptionCase{.args = {"--port", "/dev/serial/by-id/usb-X", "-A"},
-                   .modelLine = "-A",
+                   .modelWords = {"-A"},
                    .portPath = "/dev/serial/by-id/usb-X"},
         OptionCase{.args = {"--port=/dev/ttyUSB0", "--port=com7"}, .port = 7},
         OptionCase{.args = {"--map", "COM3=/dev/serial/by-id/usb-X", "--unmap=com4"},
