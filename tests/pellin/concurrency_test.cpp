@@ -127,4 +127,27 @@ TEST(Concurrency, OneWorkerAtATime) {
     EXPECT_EQ(opens, launched.load() + probesAnswered.load());
 }
 
+// Two engines over two fakes run jobs at the same time: each port sees its own job only.
+TEST(Concurrency, TwoPortsStayApart) {
+    FakePort good;
+    FakePort failing;
+    good.device = FakePort::AckEverything();
+    failing.device = FakePort::FrameReplies({ACK, ACK, 0x1B});
+    good.yieldInWaits = failing.yieldInWaits = true;
+    pellin::Engine first(good.Transport(), good.Clock());
+    pellin::Engine second(failing.Transport(), failing.Clock());
+    testsupport::TempDir dir;
+    testsupport::PlnLayout layout;
+    layout.linesPerBank = 20;
+    const std::string path = dir.Write("image.pln", testsupport::MakePlnImage(layout));
+    first.BotLoad(path.c_str());
+    second.BotLoad(path.c_str());
+    WaitIdle(first);
+    WaitIdle(second);
+    EXPECT_EQ(first.getError(), 0);
+    EXPECT_EQ(second.getError(), 3);
+    EXPECT_EQ(good.writes.size(), 2u + 8u * (2u + 20u + 1u));
+    EXPECT_EQ(failing.writes.size(), 3u);
+}
+
 } // namespace
