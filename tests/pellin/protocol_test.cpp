@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -95,17 +97,73 @@ TEST_P(SendAndWait, CountsRefusalsAndTimesOut) {
         EXPECT_EQ(w, pellin::kEndFrame);
 }
 
+// Each refusal lets the line settle before the frame goes again.
+constexpr uint32_t Q = pellin::kQuietAfterRefusalMs;
+
 INSTANTIATE_TEST_SUITE_P(
     Replies, SendAndWait,
     ::testing::Values(
         SendCase{"ack", {ACK}, pellin::kOk, 1, 1},
-        SendCase{"three naks then ack", {NAK, NAK, NAK, ACK}, pellin::kOk, 4, 4},
-        SendCase{"four naks then 41", {NAK, NAK, NAK, NAK, 0x41}, pellin::kRefusedOther, 5, 5},
-        SendCase{"four 41 then nak", {0x41, 0x41, 0x41, 0x41, NAK}, pellin::kRefusedNak, 5, 5},
+        SendCase{"three naks then ack", {NAK, NAK, NAK, ACK}, pellin::kOk, 4, 4 + 3 * Q},
+        SendCase{
+            "four naks then 41", {NAK, NAK, NAK, NAK, 0x41}, pellin::kRefusedOther, 5, 5 + 4 * Q},
+        SendCase{
+            "four 41 then nak", {0x41, 0x41, 0x41, 0x41, NAK}, pellin::kRefusedNak, 5, 5 + 4 * Q},
         SendCase{"esc", {ESC}, pellin::kProgramFail, 1, 1},
-        SendCase{"esc after a nak", {NAK, ESC}, pellin::kProgramFail, 2, 2},
+        SendCase{"esc after a nak", {NAK, ESC}, pellin::kProgramFail, 2, 2 + Q},
         SendCase{"silence", {NONE}, pellin::kTimeOut, 1, 2000},
-        SendCase{"nak then silence", {NAK, NONE}, pellin::kTimeOut, 2, 2001}));
+        SendCase{"nak then silence", {NAK, NONE}, pellin::kTimeOut, 2, 2001 + Q}));
+
+struct StrayCase {
+    const char* scenario;
+    std::vector<std::vector<Answer>> answers; // to each write in turn
+    std::string sent;                         // the frames written, A or B each
+    pellin::Status a;
+    pellin::Status b;
+};
+
+class StrayBytes : public Protocol, public ::testing::WithParamInterface<StrayCase> {};
+
+// Frame A then frame B: a byte beside A's answer is never taken for B's, so a refused B is
+// sent again and an answer still under way is not carried over to the next frame.
+TEST_P(StrayBytes, EachAnswerBelongsToTheFrameJustSent) {
+    const StrayCase& c = GetParam();
+    auto left =
+        std::make_shared<std::deque<std::vector<Answer>>>(c.answers.begin(), c.answers.end());
+    port.device = [left](const std::string&) {
+        std::vector<Answer> next;
+        if (!left->empty()) {
+            next = left->front();
+            left->pop_front();
+        }
+        return next;
+    };
+    port.open = true;
+    std::string sent;
+    engine.PutFrame("=A\n");
+    EXPECT_EQ(engine.SendAndWait(2), c.a) << c.scenario;
+    engine.PutFrame("=B\n");
+    EXPECT_EQ(engine.SendAndWait(2), c.b) << c.scenario;
+    for (const std::string& w : port.writes)
+        sent += w[1];
+    EXPECT_EQ(sent, c.sent) << c.scenario;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, StrayBytes,
+    ::testing::Values(
+        StrayCase{
+            "a second ack", {{{ACK}, {ACK}}, {{NAK}}, {{ACK}}}, "ABB", pellin::kOk, pellin::kOk},
+        StrayCase{"noise after the ack",
+                  {{{ACK}, {'?'}}, {{NAK}}, {{ACK}}},
+                  "ABB",
+                  pellin::kOk,
+                  pellin::kOk},
+        StrayCase{"noise before a late answer",
+                  {{{'?', 1}, {ACK, 60}}, {{ACK, 70}}, {{NAK, 20}}, {{ACK}}},
+                  "AABB",
+                  pellin::kOk,
+                  pellin::kOk}));
 
 // A wrap of the tick counter during the wait changes nothing.
 TEST(SendAndWaitClock, TimeOutAcrossTickWrap) {
