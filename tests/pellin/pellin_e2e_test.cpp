@@ -198,6 +198,36 @@ TEST_F(EndToEnd, CorruptLineIsRefused) {
     EXPECT_EQ(Count(StoppedLog(), "\"" + bad + "\" NAK"), 5u);
 }
 
+// One stray byte on the line and a refusal later: every record still reaches the device in
+// order, the refused one sent again, and success means all were acknowledged.
+TEST_F(EndToEnd, StrayByteShiftsNoAnswer) {
+    StartSim({"--baud", "115200", "--extra-byte-at", "40", "--nak-at", "80"});
+    const std::string image = testsupport::ReadTextFile(Image(8, 32));
+    BotLoad((dir.Path() + "/image.pln").c_str());
+    const JobEnd end = WaitForJob();
+    ASSERT_TRUE(end.finished);
+    EXPECT_EQ(end.error, 0);
+    EXPECT_EQ(end.block, 8);
+    WaitPortFree();
+    const std::string text = StoppedLog();
+    ASSERT_NE(text.find("frame 40 "), std::string::npos);
+    EXPECT_NE(text.find(" NAK\n", text.find("frame 80 ")), std::string::npos) << text;
+    // The data lines the device acknowledged, a line acknowledged twice counted once.
+    std::vector<std::string> acknowledged;
+    for (size_t at = text.find("\":"); at != std::string::npos; at = text.find("\":", at + 1)) {
+        const size_t end = text.find('"', at + 1);
+        const std::string line = text.substr(at + 1, end - at - 1);
+        if (text.compare(end + 1, 4, " ACK") == 0 &&
+            (acknowledged.empty() || acknowledged.back() != line))
+            acknowledged.push_back(line);
+    }
+    std::vector<std::string> records;
+    for (size_t at = image.find(':'); at != std::string::npos; at = image.find(':', at + 1))
+        records.push_back(image.substr(at, image.find('\r', at) - at));
+    EXPECT_EQ(records.size(), 256u);
+    EXPECT_EQ(acknowledged, records);
+}
+
 // A device that stops answering: a real two-second time-out, one extra end frame that waits
 // its two seconds too, then code 1.
 TEST_F(EndToEnd, RealTimeOut) {
