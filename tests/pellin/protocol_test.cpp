@@ -8,10 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using pellintest::Answer;
@@ -456,12 +462,29 @@ TEST_F(Protocol, OverlongLineEndsJobWithCode4) {
     EXPECT_EQ(engine.getError(), 4);
 }
 
-// A directory given as image cannot be read: code 5, nothing sent after the link start.
+// A folder or a FIFO given as image is refused at once: code 5, nothing sent after the link
+// start. Should the FIFO be waited on, a writer comes after five seconds and the test fails.
 TEST_F(Protocol, UnreadableImage) {
     port.device = FakePort::AckEverything();
-    engine.BotLoad(dir.Path().c_str());
-    EXPECT_EQ(port.writes.size(), 2u);
-    EXPECT_EQ(engine.getError(), 5);
+    const std::string fifo = dir.Path() + "/fifo.pln";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {dir.Path(), fifo}) {
+        port.writes.clear();
+        std::atomic<bool> done{false};
+        std::thread watchdog([&] {
+            for (int i = 0; i < 500 && !done; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); !done && fd >= 0)
+                ::close(fd);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        engine.BotLoad(path.c_str());
+        done = true;
+        watchdog.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << path;
+        EXPECT_EQ(port.writes.size(), 2u) << path;
+        EXPECT_EQ(engine.getError(), 5) << path;
+    }
 }
 
 // --- progress -------------------------------------------------------------------------------
