@@ -385,21 +385,17 @@ int32_t convertWithin5s(const std::string& path) {
     const pid_t child = ::fork();
     if (child == 0)
         ::_exit(callKaldun(path.c_str()));
-    for (int i = 0; i < 500; ++i) {
-        int status = 0;
-        if (::waitpid(child, &status, WNOHANG) == child)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+    int status = 0;
+    for (int i = 0; i < 500 && ::waitpid(child, &status, WNOHANG) == 0; ++i)
         ::usleep(10000);
-    }
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    return -1;
+    if (::kill(child, SIGKILL) == 0 && ::waitpid(child, &status, 0) == child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
 }
 
 struct SpecialCase {
     const char* name;
-    enum Kind { Fifo, Folder, DevZero } kind;
-    std::string special;
+    std::string special; // made a FIFO (.HE0 and F.HEX), a folder (D) or a link to /dev/zero
     std::string input;
     int32_t code;
 };
@@ -412,23 +408,22 @@ TEST_P(SpecialInput, IsRefusedAtOnce) {
     const SpecialCase& c = GetParam();
     put({{"X.HEC", text({kGood})}});
     const std::string special = work / c.special;
-    if (c.kind == SpecialCase::Fifo)
-        ASSERT_EQ(::mkfifo(special.c_str(), 0600), 0);
-    else if (c.kind == SpecialCase::Folder)
-        ASSERT_EQ(::mkdir(special.c_str(), 0755), 0);
-    else
-        ASSERT_EQ(::symlink("/dev/zero", special.c_str()), 0);
+    ASSERT_EQ(c.special[0] == 'D'   ? ::mkdir(special.c_str(), 0755)
+              : c.special[0] == 'Z' ? ::symlink("/dev/zero", special.c_str())
+                                    : ::mkfifo(special.c_str(), 0600),
+              0);
     EXPECT_EQ(convertWithin5s(work / c.input), c.code);
     EXPECT_FALSE(exists(work / "X.PLN"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SpecialInput,
-    testing::Values(SpecialCase{"Folder", SpecialCase::Folder, "D.HEX", "D.HEX", 5},
-                    SpecialCase{"Fifo", SpecialCase::Fifo, "F.HEX", "F.HEX", 5},
-                    SpecialCase{"DevZero", SpecialCase::DevZero, "Z.HEX", "Z.HEX", 5},
-                    SpecialCase{"FifoCompanion", SpecialCase::Fifo, "X.HE0", "X.HEC", 1}),
-    [](const testing::TestParamInfo<SpecialCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, SpecialInput,
+                         testing::Values(SpecialCase{"Folder", "D.HEX", "D.HEX", 5},
+                                         SpecialCase{"Fifo", "F.HEX", "F.HEX", 5},
+                                         SpecialCase{"DevZero", "Z.HEX", "Z.HEX", 5},
+                                         SpecialCase{"FifoCompanion", "X.HE0", "X.HEC", 1}),
+                         [](const testing::TestParamInfo<SpecialCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(Convert, NullPath) {
     EXPECT_EQ(callKaldun(nullptr), 5);

@@ -133,20 +133,17 @@ TEST(Concurrency, TwoPortsStayApart) {
     FakePort failing;
     good.device = FakePort::AckEverything();
     failing.device = FakePort::FrameReplies({ACK, ACK, 0x1B});
-    good.yieldInWaits = failing.yieldInWaits = true;
     pellin::Engine first(good.Transport(), good.Clock());
     pellin::Engine second(failing.Transport(), failing.Clock());
     testsupport::TempDir dir;
-    testsupport::PlnLayout layout;
-    layout.linesPerBank = 20;
-    const std::string path = dir.Write("image.pln", testsupport::MakePlnImage(layout));
+    const std::string path = dir.Write("a.pln", testsupport::DataRecord(0, {1}) + "\r\n");
     first.BotLoad(path.c_str());
     second.BotLoad(path.c_str());
     WaitIdle(first);
     WaitIdle(second);
     EXPECT_EQ(first.getError(), 0);
     EXPECT_EQ(second.getError(), 3);
-    EXPECT_EQ(good.writes.size(), 2u + 8u * (2u + 20u + 1u));
+    EXPECT_EQ(good.writes.size(), 2u + 4u); // sync, headers, the line, end
     EXPECT_EQ(failing.writes.size(), 3u);
 }
 
