@@ -2,10 +2,14 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <mutex>
 
 namespace rs232 {
 
 namespace {
+
+std::mutex mapMutex;
+std::vector<std::string> deviceMap;
 
 // Returns the port number of "COM<n>", or -1 when the text is not such a name.
 long ComNumber(const std::string& text) {
@@ -24,9 +28,23 @@ long ComNumber(const std::string& text) {
     return number;
 }
 
+std::string MappedDevice(long number) {
+    std::lock_guard<std::mutex> lock(mapMutex);
+    if (number > static_cast<long>(deviceMap.size()))
+        return std::string();
+    return deviceMap[static_cast<size_t>(number - 1)];
+}
+
 } // namespace
 
-std::string MapPortName(const std::string& name) {
+void SetDeviceMap(std::vector<std::string> devices) {
+    if (devices.size() > kMappedPorts)
+        devices.resize(kMappedPorts);
+    std::lock_guard<std::mutex> lock(mapMutex);
+    deviceMap = std::move(devices);
+}
+
+std::string DevicePath(const std::string& name) {
     static const std::string devicePrefix = "\\\\.\\";
     std::string bare = name;
     if (bare.compare(0, devicePrefix.size(), devicePrefix) == 0)
@@ -40,6 +58,8 @@ std::string MapPortName(const std::string& name) {
     const std::string variable = "RS232_COM" + std::to_string(number);
     if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0')
         return path;
+    if (std::string mapped = MappedDevice(number); !mapped.empty())
+        return mapped;
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 

@@ -1,6 +1,6 @@
 #include "kaprin/cli/port_list.h"
 
-#include "port_name.h"
+#include "rs232/rs232.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,7 +13,10 @@
 namespace kaprin::cli {
 
 std::string PortDevice(int number) {
-    return rs232::MapPortName("COM" + std::to_string(number));
+    char path[256];
+    const std::string name = "COM" + std::to_string(number);
+    return ::MapPortName(name.c_str(), path, sizeof path) == RS232_OK ? std::string(path)
+                                                                      : std::string();
 }
 
 PortInfo ProbePort(int number) {

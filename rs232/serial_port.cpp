@@ -1,4 +1,6 @@
 // The serial-port component over POSIX termios.
+#include "serial_port.h"
+
 #include "rs232/rs232.h"
 
 #include "port_name.h"
@@ -8,39 +10,15 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <mutex>
 #include <poll.h>
-#include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+namespace rs232 {
+
 namespace {
-
-struct Config {
-    std::string name;
-    int32_t baud = 0;
-    int32_t parity = 0;
-    int32_t dataBits = 8;
-    int32_t stopBits = 0;
-    bool valid = false;
-};
-
-struct Port {
-    int fd = -1;
-    // Bytes read from the driver in one go and handed out one by one by ReadPort.
-    uint8_t buffer[256];
-    size_t head = 0;
-    size_t tail = 0;
-    // Set once the device has gone (read or write failed for good); the fd stays until close.
-    bool gone = false;
-};
-
-// PortInit may come from the caller's thread while a worker opens the port.
-std::mutex configMutex;
-Config config;
-Port port;
 
 void SleepMs(int32_t ms) {
     if (ms <= 0)
@@ -54,9 +32,11 @@ bool LostDevice(int error) {
     return error == EIO || error == ENXIO || error == ENODEV || error == EBADF || error == EPIPE;
 }
 
-bool ConfigureLine(int fd, const Config& cfg) {
+} // namespace
+
+bool SerialPort::ConfigureLine(const Config& cfg) {
     termios tio{};
-    if (tcgetattr(fd, &tio) != 0)
+    if (tcgetattr(fd_, &tio) != 0)
         return false;
     cfmakeraw(&tio);
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
@@ -76,64 +56,60 @@ bool ConfigureLine(int fd, const Config& cfg) {
         tio.c_cflag |= CSTOPB;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    return tcsetattr(fd, TCSANOW, &tio) == 0;
+    return tcsetattr(fd_, TCSANOW, &tio) == 0;
 }
 
-void ModemLine(int line, bool on) {
-    if (port.fd < 0)
+void SerialPort::ModemLine(int line, bool on) {
+    if (fd_ < 0)
         return;
     // A pseudo-terminal has no modem lines and refuses; nothing depends on the answer.
-    (void)ioctl(port.fd, on ? TIOCMBIS : TIOCMBIC, &line);
+    (void)ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line);
 }
 
-void ReleaseAndClose() {
-    if (port.fd < 0)
+void SerialPort::Close() {
+    if (fd_ < 0)
         return;
     // Output for a device that has gone would only make close wait for it to drain.
-    if (port.gone)
-        (void)tcflush(port.fd, TCOFLUSH);
+    if (gone_)
+        (void)tcflush(fd_, TCOFLUSH);
     // Release the hold first, so that the next owner never finds the port still marked.
-    (void)ioctl(port.fd, TIOCNXCL);
-    (void)flock(port.fd, LOCK_UN);
-    (void)close(port.fd);
-    port.fd = -1;
-    port.head = port.tail = 0;
-    port.gone = false;
+    (void)ioctl(fd_, TIOCNXCL);
+    (void)flock(fd_, LOCK_UN);
+    (void)close(fd_);
+    fd_ = -1;
+    head_ = tail_ = 0;
+    gone_ = false;
 }
 
-} // namespace
-
-extern "C" {
-
-RS232_API int32_t PortInit(const char* name, int32_t baud, int32_t parity, int32_t dataBits,
-                           int32_t stopBits) {
+int32_t SerialPort::Init(const char* name, int32_t baud, int32_t parity, int32_t dataBits,
+                         int32_t stopBits) {
     if (name == nullptr || std::strlen(name) == 0 || std::strlen(name) > 255)
         return RS232_ERR_ARGUMENT;
     if (parity < 0 || parity > 2 || dataBits < 5 || dataBits > 8 ||
         (stopBits != 0 && stopBits != 2))
         return RS232_ERR_ARGUMENT;
-    std::lock_guard<std::mutex> lock(configMutex);
-    config.name = name;
-    config.baud = baud;
-    config.parity = parity;
-    config.dataBits = dataBits;
-    config.stopBits = stopBits;
-    config.valid = true;
+    std::lock_guard<std::mutex> lock(configMutex_);
+    config_.name = name;
+    config_.baud = baud;
+    config_.parity = parity;
+    config_.dataBits = dataBits;
+    config_.stopBits = stopBits;
+    config_.valid = true;
     return RS232_OK;
 }
 
-RS232_API int32_t OpenPort(void) {
-    ReleaseAndClose();
+int32_t SerialPort::Open() {
+    Close();
     Config cfg;
     {
-        std::lock_guard<std::mutex> lock(configMutex);
-        cfg = config;
+        std::lock_guard<std::mutex> lock(configMutex_);
+        cfg = config_;
     }
     if (!cfg.valid)
         return RS232_ERR_NOT_CONFIGURED;
     if (cfg.baud <= 0)
         return RS232_ERR_BAUD;
-    const std::string path = rs232::MapPortName(cfg.name);
+    const std::string path = DevicePath(cfg.name);
     if (path.empty())
         return RS232_ERR_OPEN;
 
@@ -151,13 +127,13 @@ RS232_API int32_t OpenPort(void) {
         close(fd);
         return RS232_ERR_BUSY;
     }
-    port.fd = fd;
-    if (!ConfigureLine(fd, cfg)) {
-        ReleaseAndClose();
+    fd_ = fd;
+    if (!ConfigureLine(cfg)) {
+        Close();
         return RS232_ERR_NOT_A_TTY;
     }
     if (rs232_set_speed(fd, static_cast<uint32_t>(cfg.baud)) != 0) {
-        ReleaseAndClose();
+        Close();
         return RS232_ERR_BAUD;
     }
     rs232_set_low_latency(fd);
@@ -165,17 +141,13 @@ RS232_API int32_t OpenPort(void) {
     return RS232_OK;
 }
 
-RS232_API void ClosePort(void) {
-    ReleaseAndClose();
-}
-
-RS232_API void WritePort(const char* data, int32_t count) {
-    if (port.fd < 0 || port.gone || data == nullptr || count <= 0)
+void SerialPort::Write(const char* data, int32_t count) {
+    if (fd_ < 0 || gone_ || data == nullptr || count <= 0)
         return;
     size_t done = 0;
     const size_t total = static_cast<size_t>(count);
     while (done < total) {
-        const ssize_t n = write(port.fd, data + done, total - done);
+        const ssize_t n = write(fd_, data + done, total - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
             continue;
@@ -185,60 +157,47 @@ RS232_API void WritePort(const char* data, int32_t count) {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             // The driver's queue is full; it drains at the line rate. A queue that does not
             // move for a second will not move: drop the rest, the reply will time out.
-            pollfd p{port.fd, POLLOUT, 0};
+            pollfd p{fd_, POLLOUT, 0};
             if (poll(&p, 1, 1000) > 0 && (p.revents & POLLOUT))
                 continue;
             return;
         }
         if (n < 0 && LostDevice(errno))
-            port.gone = true;
+            gone_ = true;
         return;
     }
 }
 
-RS232_API int32_t ReadPort(uint8_t* byte) {
-    if (byte == nullptr || port.fd < 0)
+int32_t SerialPort::Read(uint8_t* byte) {
+    if (byte == nullptr || fd_ < 0)
         return 0;
-    if (port.head == port.tail && !port.gone) {
-        const ssize_t n = read(port.fd, port.buffer, sizeof port.buffer);
+    if (head_ == tail_ && !gone_) {
+        const ssize_t n = read(fd_, buffer_, sizeof buffer_);
         if (n > 0) {
-            port.head = 0;
-            port.tail = static_cast<size_t>(n);
+            head_ = 0;
+            tail_ = static_cast<size_t>(n);
         } else if (n < 0 && LostDevice(errno)) {
-            port.gone = true;
+            gone_ = true;
         }
     }
-    if (port.head == port.tail)
+    if (head_ == tail_)
         return 0;
-    *byte = port.buffer[port.head++];
+    *byte = buffer_[head_++];
     return 1;
 }
 
-RS232_API void SetDTR(void) {
-    ModemLine(TIOCM_DTR, true);
-}
-RS232_API void ClrDTR(void) {
-    ModemLine(TIOCM_DTR, false);
-}
-RS232_API void SetRTS(void) {
-    ModemLine(TIOCM_RTS, true);
-}
-RS232_API void ClrRTS(void) {
-    ModemLine(TIOCM_RTS, false);
-}
-
-RS232_API int32_t WaitPort(int32_t ms) {
-    if (port.head != port.tail)
+int32_t SerialPort::Wait(int32_t ms) {
+    if (head_ != tail_)
         return 1;
     if (ms < 0)
         ms = 0;
-    if (port.fd < 0 || port.gone) {
+    if (fd_ < 0 || gone_) {
         SleepMs(ms);
         return 0;
     }
     timespec start{};
     clock_gettime(CLOCK_MONOTONIC, &start);
-    pollfd p{port.fd, POLLIN, 0};
+    pollfd p{fd_, POLLIN, 0};
     int rc;
     do {
         rc = poll(&p, 1, ms);
@@ -248,11 +207,11 @@ RS232_API int32_t WaitPort(int32_t ms) {
         // left; then the device has gone: sleep out the rest, so the caller's time-out still
         // takes its time instead of spinning.
         uint8_t byte = 0;
-        if (ReadPort(&byte) != 0) {
-            --port.head;
+        if (Read(&byte) != 0) {
+            --head_;
             return 1;
         }
-        port.gone = true;
+        gone_ = true;
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
         const long spent =
@@ -263,4 +222,4 @@ RS232_API int32_t WaitPort(int32_t ms) {
     return rc > 0 && (p.revents & POLLIN) ? 1 : 0;
 }
 
-} // extern "C"
+} // namespace rs232

@@ -5,8 +5,8 @@
  * bracket every download and probe. Plain C linkage so that any caller can bind it by name.
  * The component is not reentrant: one job or probe uses it at a time.
  */
-#ifndef PELLIN_RS232_RS232_H
-#define PELLIN_RS232_RS232_H
+#ifndef RS232_RS232_H
+#define RS232_RS232_H
 
 #include <stdint.h>
 
@@ -33,9 +33,10 @@ enum {
 
 /*
  * Stores the port configuration for later OpenPort calls; opens nothing.
- * name: "\\.\COM<n>" (mapped to the path in the environment variable RS232_COM<n> when it is
- *       set, else to /dev/ttyS<n-1>, at each OpenPort), "COM<n>" alike, or a device path used as
- *       it is; not null, at most 255 bytes.
+ * name: "\\.\COM<n>" (mapped at each OpenPort: the path in the environment variable
+ *       RS232_COM<n> when it is set, else the process's port map (SetPortMap), else
+ *       /dev/ttyS<n-1>), "COM<n>" alike, or a device path used as it is; not null, at most
+ *       255 bytes.
  * baud: any rate; OpenPort fails when the driver cannot do it.
  * parity: 0 none, 1 odd, 2 even. dataBits: 5 to 8. stopBits: 0 one stop bit, 2 two.
  * Returns RS232_OK, or RS232_ERR_ARGUMENT and keeps the previous configuration.
@@ -78,6 +79,49 @@ RS232_API void ClrRTS(void);
  * gone, it sleeps the full time and returns 0, so that callers timing a reply never spin.
  */
 RS232_API int32_t WaitPort(int32_t ms);
+
+/*
+ * Sets this process's map of COM numbers to devices, consulted at every open after the
+ * environment variable RS232_COM<n> and before /dev/ttyS<n-1>. paths[i] is the device for
+ * COM<i+1>; a null or empty entry leaves that number unmapped. count is 0 to 20 (entries past
+ * 20 are ignored); paths may be null when count is 0. Replaces the whole map; safe to call
+ * from any thread. Returns RS232_OK, or RS232_ERR_ARGUMENT (negative count, null paths, an
+ * entry of 256 bytes or more) and keeps the old map.
+ */
+RS232_API int32_t SetPortMap(const char* const* paths, int32_t count);
+
+/*
+ * Writes the device path that name ("\\.\COM<n>", "COM<n>" or a path) maps to now into buf,
+ * NUL-terminated. Returns RS232_OK, or RS232_ERR_ARGUMENT when an argument is null, the name
+ * maps to nothing (COM0, empty) or the path does not fit size bytes.
+ */
+RS232_API int32_t MapPortName(const char* name, char* buf, int32_t size);
+
+/* What ProbePort found. */
+enum {
+    RS232_PORT_USABLE = 0,         /* it can be opened and held now */
+    RS232_PORT_MISSING = 1,        /* no device behind the name (unplugged, no such node) */
+    RS232_PORT_NO_PERMISSION = 2,  /* the device exists, this user may not open it */
+    RS232_PORT_BUSY = 3,           /* another program or station holds it */
+    RS232_PORT_NOT_A_TERMINAL = 4, /* the path is not a terminal device */
+    RS232_PORT_FAILED = 5          /* any other failure; see error */
+};
+
+typedef struct RS232_PortState {
+    int32_t state;     /* one of RS232_PORT_ */
+    int32_t error;     /* errno of the failed open or lock, else 0 */
+    int32_t holderPid; /* process that holds the port's lock, 0 when unknown */
+    char device[256];  /* the device path the name maps to ("" when it maps to nothing) */
+    char group[64];    /* name of the group that owns the device, "" when unknown */
+} RS232_PortState;
+
+/*
+ * Finds out whether the port named name could be opened now, and if not why. Opens the device
+ * without waiting and without becoming its controlling process, tries the exclusive hold,
+ * releases it and closes; changes no line setting. A port this process holds open reads as
+ * busy. out must not be null. Returns out->state, or -1 when an argument is null.
+ */
+RS232_API int32_t ProbePort(const char* name, RS232_PortState* out);
 
 #ifdef __cplusplus
 }

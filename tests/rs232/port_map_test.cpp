@@ -1,0 +1,116 @@
+// Port names mapped to devices, and what a probe finds, through the real librs232.so.
+#include "rs232/rs232.h"
+#include "scanner_sim_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Mapped(const char* name) {
+    char path[256];
+    return MapPortName(name, path, sizeof path) == RS232_OK ? path : "(none)";
+}
+
+struct NameCase {
+    const char* name;
+    const char* path;
+};
+
+class PortName : public ::testing::TestWithParam<NameCase> {
+protected:
+    void SetUp() override {
+        setenv("RS232_COM3", "/dev/ttyUSB0", 1);
+        unsetenv("RS232_COM1");
+        unsetenv("RS232_COM4");
+        setenv("RS232_COM2", "", 1);
+        const char* map[] = {nullptr, "/dev/serial/by-id/usb-B", "/dev/ttyACM9", "/dev/ttyACM4"};
+        ASSERT_EQ(SetPortMap(map, 4), RS232_OK);
+    }
+    void TearDown() override { SetPortMap(nullptr, 0); }
+};
+
+// The environment first, then the port map, then /dev/ttyS<n-1>; paths are taken as they are.
+TEST_P(PortName, Maps) {
+    EXPECT_EQ(Mapped(GetParam().name), GetParam().path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PortName,
+    ::testing::Values(NameCase{"\\\\.\\COM1", "/dev/ttyS0"},
+                      NameCase{"\\\\.\\COM3", "/dev/ttyUSB0"},
+                      NameCase{"\\\\.\\COM2", "/dev/serial/by-id/usb-B"},
+                      NameCase{"COM4", "/dev/ttyACM4"}, NameCase{"\\\\.\\COM10", "/dev/ttyS9"},
+                      NameCase{"com3", "/dev/ttyUSB0"}, NameCase{"\\\\.\\COM0", "(none)"},
+                      NameCase{"/dev/ttyACM0", "/dev/ttyACM0"},
+                      NameCase{"\\\\.\\COMX", "\\\\.\\COMX"}, NameCase{"", "(none)"}));
+
+// A map that cannot be taken leaves the old one in force.
+TEST(PortMap, BadArgumentsKeepTheMap) {
+    unsetenv("RS232_COM1");
+    const char* good[] = {"/dev/ttyUSB7"};
+    ASSERT_EQ(SetPortMap(good, 1), RS232_OK);
+    const std::string longPath(300, 'x');
+    const char* bad[] = {longPath.c_str()};
+    EXPECT_EQ(SetPortMap(bad, 1), RS232_ERR_ARGUMENT);
+    EXPECT_EQ(SetPortMap(nullptr, 2), RS232_ERR_ARGUMENT);
+    EXPECT_EQ(SetPortMap(good, -1), RS232_ERR_ARGUMENT);
+    EXPECT_EQ(Mapped("COM1"), "/dev/ttyUSB7");
+    char tiny[4];
+    EXPECT_EQ(MapPortName("COM1", tiny, sizeof tiny), RS232_ERR_ARGUMENT);
+    SetPortMap(nullptr, 0);
+}
+
+// Each reason a port cannot be used, on a pseudo-terminal set up for it.
+TEST(ProbePort, Reasons) {
+    SKIP_WITHOUT_PSEUDO_TERMINAL();
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string slave = ptsname(master);
+
+    RS232_PortState state{};
+    EXPECT_EQ(ProbePort(slave.c_str(), &state), RS232_PORT_USABLE);
+    EXPECT_EQ(std::string(state.device), slave);
+    EXPECT_NE(std::string(state.group), "");
+
+    // Held by this very process: the lock names its holder.
+    ASSERT_EQ(PortInit(slave.c_str(), 9600, 0, 8, 0), RS232_OK);
+    ASSERT_EQ(OpenPort(), RS232_OK);
+    EXPECT_EQ(ProbePort(slave.c_str(), &state), RS232_PORT_BUSY);
+    EXPECT_EQ(state.holderPid, getpid());
+    ClosePort();
+
+    EXPECT_EQ(ProbePort("/nonexistent/ttyUSB0", &state), RS232_PORT_MISSING);
+    EXPECT_EQ(ProbePort("/dev/null", &state), RS232_PORT_NOT_A_TERMINAL);
+    EXPECT_EQ(ProbePort("COM0", &state), RS232_PORT_MISSING);
+    EXPECT_EQ(ProbePort(nullptr, &state), -1);
+
+    // Without permission: a mode nobody may open, probed as a user who is not root.
+    struct stat st {};
+    ASSERT_EQ(stat(slave.c_str(), &st), 0);
+    ASSERT_EQ(chmod(slave.c_str(), 0), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(100);
+        RS232_PortState s{};
+        _exit(ProbePort(slave.c_str(), &s) == RS232_PORT_NO_PERMISSION && s.group[0] != 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    chmod(slave.c_str(), st.st_mode & 07777);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    close(master);
+}
+
+} // namespace
