@@ -23,7 +23,7 @@ Options of this front end (they are not stored):
   --once        one manual run of the file, then end; the exit status is 0 for a
                 good download and the library's result code otherwise
   --yes, --no   answer every question Yes or No (needed when there is no terminal)
-  --log FILE    append one line per download to FILE
+  --log FILE    append one line per download to FILE ("-": standard output)
   --list-ports  show COM1 to COM20, the device each one names, and whether it opens
   --help, --version
 )";
@@ -56,7 +56,7 @@ std::string BaudSettingText(int baud) {
 ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     CliOptions& o = parsed.options;
-    std::vector<std::string> modelWords;
+    std::vector<std::string>& modelWords = o.modelWords;
     bool ownOptions = true;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -142,12 +142,6 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
             parsed.error = "unknown option " + name;
             return parsed;
         }
-    }
-
-    for (const std::string& w : modelWords) {
-        if (!o.modelCommandLine.empty())
-            o.modelCommandLine += ' ';
-        o.modelCommandLine += w;
     }
     return parsed;
 }

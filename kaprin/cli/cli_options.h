@@ -1,5 +1,6 @@
 // The command line of kaprin-cli: the program's own words ("-A", "-S", "-D", "-C", "-F",
-// "-E", and anything else that does not start with "--") go to the model unchanged;
+// "-E", and anything else that does not start with "--") go to the model unchanged, each
+// word whole;
 // the "--" options belong to the terminal front end and never touch the settings store.
 #pragma once
 
@@ -12,9 +13,9 @@ namespace kaprin::cli {
 enum class AnswerPolicy { Ask, Yes, No };
 
 struct CliOptions {
-    std::string modelCommandLine; // the program's words, joined by single spaces
-    std::optional<int> port;      // 1 to 20: COM1 to COM20
-    std::optional<int> baud;      // the rate itself
+    std::vector<std::string> modelWords; // the program's words, in order
+    std::optional<int> port;             // 1 to 20: COM1 to COM20
+    std::optional<int> baud;             // the rate itself
     AnswerPolicy answers = AnswerPolicy::Ask;
     bool once = false;
     bool listPorts = false;

@@ -1,9 +1,12 @@
 #include "kaprin/cli/close_signals.h"
 
+#include "kaprin/cli/exit_status.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <initializer_list>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace kaprin::cli {
@@ -12,15 +15,20 @@ namespace {
 
 int g_writeFd = -1;
 
+int g_readFd = -1;
+
 extern "C" void OnCloseSignal(int signo) {
     int saved = errno;
     unsigned char byte = static_cast<unsigned char>(signo);
     if (g_writeFd >= 0)
         (void)!write(g_writeFd, &byte, 1);
+    // Nobody has read the first request yet: the program is stuck in a wait that cannot
+    // see the pipe (start-up, a blocked file), so the second one ends it here.
+    int unread = 0;
+    if (g_readFd >= 0 && ioctl(g_readFd, FIONREAD, &unread) == 0 && unread >= 2)
+        _exit(kExitInterrupted);
     errno = saved;
 }
-
-int g_readFd = -1;
 
 } // namespace
 

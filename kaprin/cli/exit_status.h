@@ -16,9 +16,11 @@ enum ExitStatus : int {
     kExitConversionFailed = 65,
     kExitNoFile = 66,       // the file box is empty
     kExitDeclined = 67,     // a question was answered No
+    kExitEmptyImage = 68,   // no data records, or a HEX image without its end record
     kExitPortUnusable = 69, // the port cannot be opened
     kExitFatal = 70,        // a library or one of its exports is missing
     kExitLogFile = 73,      // the --log file cannot be opened
+    kExitConfig = 78,       // the settings file cannot be used
     kExitInterrupted = 130, // Ctrl-C before a single run had finished
 };
 

@@ -6,8 +6,10 @@
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/station.h"
 #include "kaprin/cli/steady_clock.h"
+#include "kaprin/core/command_line.h"
 #include "kaprin/core/library_binding.h"
 #include "kaprin/store/qsettings_store.h"
+#include "kaprin/version.h"
 
 #include <climits>
 #include <cstdio>
@@ -43,12 +45,16 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const CliOptions& options = parsed.options;
+    if (std::string problem = kaprin::CommandWordsProblem(options.modelWords); !problem.empty()) {
+        std::fprintf(stderr, "kaprin-cli: %s\nTry kaprin-cli --help.\n", problem.c_str());
+        return kExitUsage;
+    }
     if (options.help) {
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
     if (options.version) {
-        std::puts("kaprin-cli 1.15");
+        std::printf("kaprin-cli %s\n", kaprin::kVersionText);
         return kExitOk;
     }
     if (options.listPorts) {
@@ -59,13 +65,23 @@ int main(int argc, char** argv) {
     const std::string programDir = ProgramDir(argv[0]);
     int signalFd = InstallCloseSignals();
     SteadyClock clock;
-    kaprin::QSettingsStore settings;
+    const QString settingsPath = kaprin::QSettingsStore::DefaultPath();
+    if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty()) {
+        std::fprintf(stderr, "kaprin-cli: %s: remove it or point XDG_CONFIG_HOME elsewhere\n",
+                     problem.c_str());
+        return kExitConfig;
+    }
+    kaprin::QSettingsStore settings(settingsPath);
     StationBindings bindings{settings, clock,
                              [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::PellinApi> {
                                  return std::make_unique<kaprin::PellinLibrary>(w, programDir);
                              },
                              [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::KaldunApi> {
                                  return std::make_unique<kaprin::KaldunLibrary>(w, programDir);
+                             },
+                             [](int n) {
+                                 PortInfo port = ProbePort(n);
+                                 return port.opens ? std::string() : port.problem;
                              }};
     int status = RunStation(options, programDir, TerminalIo::Probe(0, 1, signalFd), bindings);
     std::fflush(stdout);

@@ -23,10 +23,11 @@ public:
             return *baudRate_;
         return inner_.ReadSetting(section, key);
     }
-    void WriteSetting(const std::string& section, const std::string& key,
+    bool WriteSetting(const std::string& section, const std::string& key,
                       const std::string& value) override {
-        inner_.WriteSetting(section, key, value);
+        return inner_.WriteSetting(section, key, value);
     }
+    std::string Location() const override { return inner_.Location(); }
 
 private:
     SettingsStore& inner_;

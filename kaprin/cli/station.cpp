@@ -1,11 +1,11 @@
 #include "kaprin/cli/station.h"
 
-#include "kaprin/cli/download_log.h"
 #include "kaprin/cli/exit_status.h"
-#include "kaprin/cli/job_monitor.h"
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/port_override_store.h"
+#include "kaprin/cli/service_notify.h"
 #include "kaprin/core/frm_main.h"
+#include "kaprin/record/download_log.h"
 
 #include <cstdlib>
 #include <optional>
@@ -14,9 +14,6 @@
 namespace kaprin::cli {
 
 namespace {
-
-// Text 1314: a chosen file that does not exist, the same text as the library's result 5.
-constexpr std::int16_t kTextFileNotFound = 1314;
 
 void WriteErr(int fd, const std::string& text) {
     std::string line = "kaprin-cli: " + text + "\n";
@@ -36,9 +33,11 @@ public:
                  options.port ? std::optional(PortPositionText(*options.port)) : std::nullopt,
                  options.baud ? std::optional(BaudSettingText(*options.baud)) : std::nullopt),
           windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
-          kaldunLib_(b.makeKaldun(windows_)), pellin_(*pellinLib_, b.clock), kaldun_(*kaldunLib_),
-          frm_(Ports{windows_, b.clock, store_, pellin_, kaldun_}, programDir,
-               options.modelCommandLine) {
+          kaldunLib_(b.makeKaldun(windows_)), portProblem_(b.portProblem),
+          record_([this] { return options_.logFile; },
+                  [](std::int32_t index) { return PortDevice(index + 1); }),
+          frm_(Ports{windows_, b.clock, store_, *pellinLib_, *kaldunLib_, &record_}, programDir,
+               options.modelWords) {
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
         windows_.onPump = [this] { Show(); };
@@ -48,7 +47,12 @@ public:
                 frm_.cmdStop_Click(); // ends a manual run's wait for the device
             Close();
         };
-        pellin_.onDownloadEnd = [this](const DownloadRecord& r) { Logged(r); };
+        record_.onLogError = [this](const std::string& path, const std::string& error) {
+            if (!logWarned_) {
+                logWarned_ = true;
+                WriteErr(errFd_, "cannot write to the log file " + path + ": " + error);
+            }
+        };
     }
 
     int Run();
@@ -62,23 +66,19 @@ private:
     void Close() {
         if (loaded_ && !closed_) {
             closed_ = true;
+            NotifyStopping();
             frm_.Form_QueryUnload();
         }
     }
-    void Logged(const DownloadRecord& r) {
-        if (log_.open() && !log_.Append(r) && !logWarned_) {
-            logWarned_ = true;
-            WriteErr(errFd_, "cannot write to the log file " + options_.logFile);
-        }
-    }
     std::string PortName() const {
-        int n = pellin_.portIndex() + 1;
+        int n = frm_.PortIndex() + 1;
         std::string name = "COM" + std::to_string(n);
         if (n >= 1 && n <= 20)
             name += " (" + PortDevice(n) + ")";
         return name;
     }
     void PrintHeader();
+    bool PortReady();
     int RunOnce();
     int RunAutomatic();
 
@@ -89,10 +89,9 @@ private:
     TerminalWindows windows_;
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
-    JobMonitor pellin_;
-    KaldunMonitor kaldun_;
+    std::function<std::string(int)> portProblem_;
+    record::RecordWriter record_;
     FrmMain frm_;
-    DownloadLog log_;
     bool logWarned_ = false;
     bool loaded_ = false;
     bool closed_ = false;
@@ -100,8 +99,7 @@ private:
 
 void StationRun::PrintHeader() {
     StatusView& v = windows_.view();
-    v.Print(frm_.Caption + ": " + PortName() + " at " + std::to_string(pellin_.baudRate()) +
-            " baud");
+    v.Print(frm_.Caption + ": " + PortName() + " at " + std::to_string(frm_.BaudRate()) + " baud");
     v.Print("File: " + (frm_.txtSFile.text.empty() ? std::string("(none)") : frm_.txtSFile.text));
     v.ShowList(frm_.List1.items);
     v.Print("Options: " + OnOff(frm_.mnuDTR) + ", " + OnOff(frm_.mnuRTS) + ", " +
@@ -110,42 +108,58 @@ void StationRun::PrintHeader() {
 }
 
 int StationRun::RunOnce() {
-    int downloadsBefore = pellin_.downloads();
-    int conversionsBefore = kaldun_.calls;
-    frm_.cmdStart_Click();
-    pellin_.Finish();
+    const DownloadOutcome outcome = frm_.ManualRun();
     Show();
 
-    if (pellin_.downloads() > downloadsBefore) {
-        const DownloadRecord& r = *pellin_.last();
-        if (r.ok)
-            return kExitOk;
-        WriteErr(errFd_, "the download failed with the library's result " + std::to_string(r.code));
-        return ExitForLibraryCode(r.code);
-    }
-    if (windows_.closeSignals() > 0) {
+    if (!outcome.Transferred() && windows_.closeSignals() > 0) {
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
     }
-    if (frm_.txtSFile.text.empty()) {
+    const std::string& file = frm_.txtSFile.text;
+    switch (outcome.result) {
+    case RunResult::Finished:
+        return kExitOk;
+    case RunResult::TransferFailed:
+        WriteErr(errFd_,
+                 "the download failed with the library's result " + std::to_string(outcome.code));
+        return ExitForLibraryCode(outcome.code);
+    case RunResult::NoFile:
         WriteErr(errFd_, "no file to download: give -F=FILE");
         return kExitNoFile;
-    }
-    if (pellin_.portUnusable()) {
+    case RunResult::PortUnusable:
         WriteErr(errFd_, PortName() + " cannot be used");
         return kExitPortUnusable;
-    }
-    if (kaldun_.calls > conversionsBefore && kaldun_.lastResult != 0) {
-        WriteErr(errFd_, "the conversion of " + frm_.txtSFile.text + " failed with result " +
-                             std::to_string(kaldun_.lastResult));
+    case RunResult::ConversionFailed:
+        WriteErr(errFd_, "the conversion of " + file + " failed with result " +
+                             std::to_string(outcome.code));
         return kExitConversionFailed;
-    }
-    if (frm_.SB1.panel1 == frm_.LangText(kTextFileNotFound)) {
-        WriteErr(errFd_, "file not found: " + frm_.txtSFile.text);
+    case RunResult::FileNotFound:
+        WriteErr(errFd_, "file not found: " + file);
         return kExitFileNotFound;
+    case RunResult::EmptyImage:
+        WriteErr(errFd_, "nothing to send: " + frm_.LoadFile +
+                             " holds no data records, or the HEX image has no end-of-file record");
+        return kExitEmptyImage;
+    case RunResult::Stopped:
+        WriteErr(errFd_, "stopped before the download");
+        return kExitInterrupted;
+    case RunResult::Declined:
+        break;
     }
     WriteErr(errFd_, "the download was declined");
     return kExitDeclined;
+}
+
+// A service is ready once its port is known to open; one that cannot ends at once, saying
+// why, instead of failing at the first probe.
+bool StationRun::PortReady() {
+    const std::string problem = portProblem_ ? portProblem_(frm_.PortIndex() + 1) : "";
+    if (!problem.empty()) {
+        WriteErr(errFd_, PortName() + " cannot be used: " + problem);
+        return false;
+    }
+    NotifyReady("waiting for a device on " + PortName());
+    return true;
 }
 
 int StationRun::RunAutomatic() {
@@ -155,17 +169,18 @@ int StationRun::RunAutomatic() {
         if (closed_) // Ctrl-C, SIGTERM, or "q" typed
             return kExitOk;
         if (!frm_.mnuAutoQuenlar.checked) {
+            if (frm_.AutoEndedBy != RunResult::PortUnusable)
+                return kExitOk;
             WriteErr(errFd_, "the automatic mode ended: " + PortName() + " cannot be used");
             return kExitPortUnusable;
         }
         windows_.WaitForEvent();
-        pellin_.Finish();
     }
 }
 
 int StationRun::Run() {
     if (!options_.logFile.empty()) {
-        std::string error = log_.Open(options_.logFile);
+        std::string error = record::CheckLogFile(options_.logFile);
         if (!error.empty()) {
             WriteErr(errFd_, "cannot open the log file " + options_.logFile + ": " + error);
             return kExitLogFile;
@@ -188,7 +203,7 @@ int StationRun::Run() {
         if (options_.once)
             status = RunOnce();
         else if (automatic)
-            status = RunAutomatic();
+            status = PortReady() ? RunAutomatic() : kExitPortUnusable;
         else
             windows_.view().Print(
                 "Nothing to run: -A or -C starts the automatic mode, --once one download.");
@@ -199,7 +214,6 @@ int StationRun::Run() {
         if (status == kExitFatal)
             closed_ = true; // a missing library ends the program without its close
     }
-    pellin_.Finish();
     try {
         Close();
     } catch (const CliExit& e) {
@@ -208,7 +222,7 @@ int StationRun::Run() {
     StatusView& v = windows_.view();
     v.Finish();
     if (automatic) {
-        int all = pellin_.downloads(), good = pellin_.goodDownloads();
+        int all = record_.transfers(), good = record_.good();
         v.Print(std::to_string(all) + " download(s): " + std::to_string(good) + " good, " +
                 std::to_string(all - good) + " failed; " + std::to_string(windows_.alerts()) +
                 " alert(s)");
@@ -220,6 +234,7 @@ int StationRun::Run() {
 
 int RunStation(const CliOptions& options, const std::string& programDir, TerminalIo io,
                StationBindings bindings, int errFd) {
+    io.err = errFd;
     StationRun run(options, programDir, io, bindings, errFd);
     return run.Run();
 }

@@ -20,6 +20,9 @@ struct StationBindings {
     Clock& clock;
     std::function<std::unique_ptr<PellinApi>(WindowServices&)> makePellin;
     std::function<std::unique_ptr<KaldunApi>(WindowServices&)> makeKaldun;
+    // Why COM<n> cannot be opened now, empty when it can; checked before the automatic
+    // mode starts (and a service is told the station is ready). Unset: not checked.
+    std::function<std::string(int n)> portProblem = nullptr;
 };
 
 // Runs the station and returns the exit status (exit_status.h); messages that explain a

@@ -225,6 +225,11 @@ void TerminalWindows::ShowMessage(const std::string& text) {
     }
 }
 
+void TerminalWindows::Warn(const std::string& text) {
+    view_.Finish(); // the warning starts a line of its own, also on a shared terminal
+    WriteAll(io_.err, "kaprin-cli: warning: " + text + "\n");
+}
+
 std::optional<std::string> TerminalWindows::ChooseOpenFile(const FileDialog&) {
     return std::nullopt; // no file chooser on a terminal: -F names the file
 }

@@ -17,6 +17,7 @@ namespace kaprin::cli {
 struct TerminalIo {
     int in = 0;  // read for answers and typed commands when it is a terminal
     int out = 1; // the status line, messages and questions
+    int err = 2; // warnings
     bool inTerminal = false;
     bool outTerminal = false;
     int signalFd = -1; // read end of the close-signal pipe, or -1
@@ -47,6 +48,7 @@ public:
 
     bool AskYesNo(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
+    void Warn(const std::string& text) override;
     std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) override;
     std::optional<std::string> ChooseSaveFile(const FileDialog& dialog) override;
     void Beep() override;

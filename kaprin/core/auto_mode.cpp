@@ -30,6 +30,7 @@ void FrmMain::mnuAutoQuenlar_Click() {
     WaitMs(cboDelay.listIndex * 1000);
     mnuAutoQuenlar.enabled = true;
     cmdStart.enabled = true;
+    AutoEndedBy.reset();
     mnuAutoQuenlar.checked = true;
     t2.enabled = true;
     cmdStart.visible = false;
@@ -37,14 +38,15 @@ void FrmMain::mnuAutoQuenlar_Click() {
 
 void FrmMain::t2_Timer() {
     t2.enabled = false;
-    SB1.panel1 = LangText(1323);
+    SB1.panel1 = LangText(TextId::AutoLooking);
     for (;;) {
         const std::int16_t r = static_cast<std::int16_t>(ports_.pellin.CheckZ());
         if (r == -1) {
             // The port cannot be used: the mode ends; the line flags stay as they are.
             mnuAutoQuenlar.checked = false;
             cmdStart.visible = true;
-            SB1.panel1.clear();
+            AutoEndedBy = RunResult::PortUnusable;
+            ShowOutcome(DownloadOutcome{RunResult::PortUnusable});
             return;
         }
         if (r == 1)
@@ -55,13 +57,13 @@ void FrmMain::t2_Timer() {
     }
 
     if (ports_.pellin.CheckDevice() == 0) {
-        SB1.panel1 = LangText(1323);
-    } else if (!AutoLoadDevice()) {
+        SB1.panel1 = LangText(TextId::AutoLooking);
+    } else if (AutoLoadDevice().result != RunResult::Finished) {
         ++AutoFailCount;
         if (AutoFailCount >= module1.AutoFailLimit) {
             ports_.windows.Beep();
             AutoFailCount = 0;
-            ports_.windows.ShowMessage(LangText(1324));
+            ports_.windows.ShowMessage(LangText(TextId::AutoAlert));
         }
     } else {
         AutoFailCount = 0;
@@ -82,21 +84,18 @@ void FrmMain::t2_Timer() {
         t2.enabled = true;
 }
 
-bool FrmMain::AutoLoadDevice() {
+DownloadOutcome FrmMain::AutoLoadDevice() {
     ClearStatus();
     if (txtSFile.text.empty())
-        return false;
+        return DownloadOutcome{RunResult::NoFile};
     // Every automatic download ends with the shut-down frame; the start flag keeps the
     // value of the last manual run.
     ports_.pellin.BootShutDown(true);
-    bool finished = false;
-    if (PrepareLoad() == 0) {
-        t1.enabled = true;
-        finished = RunDownload();
-    }
+    const DownloadOutcome outcome = Download(false);
+    ShowOutcome(outcome);
     t1.enabled = false;
     SetAllLamps(kChaserPassed);
-    return finished;
+    return outcome;
 }
 
 } // namespace kaprin

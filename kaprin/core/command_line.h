@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kaprin {
 
@@ -15,13 +16,21 @@ enum CmdModeValue : std::int16_t {
     kCmdAutoClose = 4, // "-C"
 };
 
+inline constexpr int kCmdMaxWords = 3;
+
 struct Module1 {
-    std::array<std::string, 3> CmdWords;
+    std::array<std::string, kCmdMaxWords> CmdWords;
     std::int16_t CmdWordCount = 0;
     bool CmdGiven = false;
     std::int16_t CmdMode = kCmdNone;
     std::string CmdFile;
     std::int16_t AutoFailLimit = 0;
 };
+
+// Why a front end that refuses doubtful command lines (kaprin-cli) should refuse these
+// words, or empty when they are good: more words than the model takes (it would drop the
+// rest), two modes (the last would win over the first), an option given twice, or a word
+// that is no option (the model would pass over it).
+std::string CommandWordsProblem(const std::vector<std::string>& words);
 
 } // namespace kaprin

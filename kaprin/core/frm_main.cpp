@@ -10,8 +10,17 @@
 
 namespace kaprin {
 
+FrmMain::FrmMain(Ports ports, std::string programDir, std::vector<std::string> commandWords)
+    : FrmMain(ports, std::move(programDir), std::string()) {
+    commandWords_ = std::move(commandWords);
+}
+
 FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine)
-    : ports_(ports), programDir_(std::move(programDir)), commandLine_(std::move(commandLine)) {
+    : pellinMemo_(ports.pellin), settings_(ports.settings, ports.windows),
+      ports_{
+          ports.windows, ports.clock, settings_, pellinMemo_, ports.kaldun, ports.record,
+      },
+      programDir_(std::move(programDir)), commandLine_(std::move(commandLine)) {
     cboDelay.entries = {"0 Sec", "1 Sec", "2 Sec", "3 Sec", "4 Sec", "5 Sec"};
     cboDelay.Select(0);
     // The row looks the same before the first run as after ClearStatus.

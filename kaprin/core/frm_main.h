@@ -6,13 +6,18 @@
 
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/control.h"
+#include "kaprin/core/download_run.h"
+#include "kaprin/core/port_memo.h"
 #include "kaprin/core/ports.h"
+#include "kaprin/core/warning_store.h"
 #include "kaprin/prefs/language.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace kaprin {
 
@@ -24,8 +29,11 @@ class FrmSetting;
 class FrmMain {
 public:
     // `programDir` is the folder of the program (language files and help live there);
-    // `commandLine` is the raw text after the program's name.
+    // `commandLine` is the raw text after the program's name, split at single spaces.
     FrmMain(Ports ports, std::string programDir, std::string commandLine);
+    // The words after the program's name as the system passed them: each is taken whole,
+    // so a path with spaces survives; the same rules apply to them as to split words.
+    FrmMain(Ports ports, std::string programDir, std::vector<std::string> commandWords);
     ~FrmMain();
     FrmMain(const FrmMain&) = delete;
     FrmMain& operator=(const FrmMain&) = delete;
@@ -74,6 +82,7 @@ public:
     Control mnuLanguage{"Language"};
     Control mnuComm{"Communication"};
     Control mnuEMode{"Engineer Mode"};
+    Control mnuLogFile{"Log File..."};
     Control mnuDTR{"DTR(Power On)", true, true, true};
     Control mnuRTS{"RTS(Boot Mode)", true, true, true};
     Control mnuCheck{"Check file time", false, false, true};
@@ -90,6 +99,9 @@ public:
     std::string LoadFile;
     std::int16_t LampIndex = 0;
     std::int16_t AutoFailCount = 0;
+    // Why the automatic mode switched itself off (the port cannot be used); nothing while
+    // it is on or was switched off from the menu.
+    std::optional<RunResult> AutoEndedBy;
     std::array<std::string, 6> SegmentFile;
     Module1 module1;
     LangTable langTable; // the language texts, for the life of the program
@@ -122,6 +134,7 @@ public:
     // ---- Languages, file information, recent files, help ----------------------------
     // The text of a numbered entry of the loaded language file; empty when undefined.
     std::string LangText(std::int16_t id) const { return langTable.Text(id); }
+    std::string LangText(TextId id) const { return LangText(static_cast<std::int16_t>(id)); }
     // Loads a language file, or the folder's English.ini when it cannot be read.
     void LoadLangFile(const std::string& path);
     void ApplyMainLang();
@@ -148,6 +161,8 @@ public:
     void mnuLanguage_Click();
     void mnuComm_Click();
     void mnuEMode_Click();
+    // Chooses the file that every download is appended to; Cancel keeps the one in use.
+    void mnuLogFile_Click();
     // The keyboard shortcut Ctrl+Shift+E: shows the hidden Engineer Mode item.
     void ShowEngineerMenu();
     void mnuDTR_Click();
@@ -167,15 +182,26 @@ public:
     void ChildWindow_Closed(WindowId id);
 
     // ---- Run (download, automatic mode, update sets) --------------------------------
-    std::int16_t PrepareLoad();
+    // The manual run of cmdStart, with what it came to.
+    DownloadOutcome ManualRun();
+    // The download both modes share once a device is there: prepare, ask (the manual
+    // run only), transfer. The production record is written for every transfer.
+    DownloadOutcome Download(bool askBeforeTransfer);
+    // Nothing when `LoadFile` is ready to send; otherwise why the run ends.
+    std::optional<DownloadOutcome> PrepareLoad();
     std::int16_t ConvertHex(const std::string& path);
-    bool RunDownload();
-    bool AutoLoadDevice();
+    DownloadOutcome RunDownload();
+    DownloadOutcome AutoLoadDevice();
+    // The outcome on the status bar, through the one table of texts.
+    void ShowOutcome(const DownloadOutcome& outcome);
     void CheckUpdateFiles();
     bool CheckUpdateFile(int index); // true when the slot failed
 
     // ---- Access for the other windows and the front ends ----------------------------
     Ports& ports() { return ports_; }
+    // The port index (0 is COM1) and rate last handed to the library.
+    std::int32_t PortIndex() const { return pellinMemo_.portIndex(); }
+    std::int32_t BaudRate() const { return pellinMemo_.baudRate(); }
     const std::string& programDir() const { return programDir_; }
     const std::string& commandLine() const { return commandLine_; }
 
@@ -185,9 +211,12 @@ private:
     void ApplyStartupSettings();
     void SetAllLamps(Rgb colour);
 
+    PortMemo pellinMemo_;
+    WarningStore settings_; // before ports_, which hands it to the whole model
     Ports ports_;
     std::string programDir_;
     std::string commandLine_;
+    std::optional<std::vector<std::string>> commandWords_;
     bool commandLineDone_ = false; // the command-line action runs at the first activation
 };
 

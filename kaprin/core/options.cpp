@@ -1,5 +1,6 @@
 // The run options of the Setup menu: check marks, the after-load pair, Engineer Mode.
 #include "kaprin/core/frm_main.h"
+#include "kaprin/prefs/settings_keys.h"
 
 namespace kaprin {
 
@@ -41,6 +42,18 @@ void FrmMain::mnuBotShutDown_Click() {
 void FrmMain::mnuEMode_Click() {
     mnuEMode.checked = !mnuEMode.checked;
     ShowEngineerPanel(mnuEMode.checked);
+}
+
+void FrmMain::mnuLogFile_Click() {
+    auto& store = ports_.settings;
+    FileDialog dialog;
+    dialog.filter = "Log File|*.log";
+    dialog.initialDir = store.ReadSetting(settings::kSetup, settings::kLogFile);
+    dialog.fileName = dialog.initialDir;
+    dialog.appendsTo = true;
+    const auto chosen = ports_.windows.ChooseSaveFile(dialog);
+    if (chosen && !chosen->empty())
+        store.WriteSetting(settings::kSetup, settings::kLogFile, *chosen);
 }
 
 void FrmMain::ShowEngineerMenu() {

@@ -20,8 +20,11 @@ class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
     virtual std::string ReadSetting(const std::string& section, const std::string& key) = 0;
-    virtual void WriteSetting(const std::string& section, const std::string& key,
+    // False when the value could not be saved (it is then lost when the program ends).
+    virtual bool WriteSetting(const std::string& section, const std::string& key,
                               const std::string& value) = 0;
+    // Where the values are kept, for messages (a file's path).
+    virtual std::string Location() const { return "the settings store"; }
 };
 
 enum class WindowId { frmLanguage, frmComm, frmAbout, frmSetting };
@@ -32,6 +35,7 @@ struct FileDialog {
     std::string filter;
     std::string initialDir;
     std::string fileName;
+    bool appendsTo = false; // a save dialog for a file that is appended to, not replaced
 };
 
 class WindowServices {
@@ -41,6 +45,9 @@ public:
     // Yes/No and OK boxes titled with the program's title ("Kaprin").
     virtual bool AskYesNo(const std::string& text) = 0;
     virtual void ShowMessage(const std::string& text) = 0;
+    // A warning that needs no answer and must not hold up a station: a message box in
+    // the window, a line on standard error on a terminal.
+    virtual void Warn(const std::string& text) { ShowMessage(text); }
 
     // The chosen path, or nothing when the person cancelled.
     virtual std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) = 0;
@@ -97,6 +104,30 @@ public:
     virtual std::int32_t KALDUN(const std::string& path) = 0;
 };
 
+// How a transfer that was started ended, for the production record.
+enum class RecordOutcome { Ok, Failed, Interrupted };
+
+// One transfer, as the production record keeps it. The writer adds the time, the
+// station's host name and the device the port names.
+struct DownloadRecord {
+    std::int32_t portIndex = 0; // 0 is COM1
+    std::string image;          // the PLN path handed to the library
+    std::string imageSha256;    // lower-case hex; empty when the image could not be read
+    RecordOutcome outcome = RecordOutcome::Failed;
+    std::int32_t code = 0; // the library's result; 0 when ok or interrupted
+    std::int32_t blocks = 0;
+    std::uint32_t durationMs = 0;
+};
+
+// Where every transfer of either front end is recorded.
+class ProductionRecord {
+public:
+    virtual ~ProductionRecord() = default;
+    // SHA-256 of the file, taken just before it is handed to the library.
+    virtual std::string ImageDigest(const std::string& path) = 0;
+    virtual void Write(const DownloadRecord& record) = 0;
+};
+
 // Bound ports handed to the model.
 struct Ports {
     WindowServices& windows;
@@ -104,6 +135,7 @@ struct Ports {
     SettingsStore& settings;
     PellinApi& pellin;
     KaldunApi& kaldun;
+    ProductionRecord* record = nullptr; // none: transfers are not recorded
 };
 
 // How long a polling loop lets the front end wait for the next event: short enough that

@@ -2,7 +2,10 @@
 #include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/settings_keys.h"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
+#include <string_view>
 
 namespace kaprin {
 
@@ -21,7 +24,55 @@ std::size_t FirstCharLength(const std::string& text) {
     return std::min(n, text.size());
 }
 
+// The number of an "-E" word, clamped to 9 above and to the 16-bit range below whatever its
+// size; nothing when the text is not a whole number.
+std::optional<std::int16_t> FailLimitOf(const std::string& text) {
+    if (auto n = settings::ParseWhole(text))
+        return static_cast<std::int16_t>(std::clamp<std::int32_t>(*n, INT16_MIN, 9));
+    // Too large for 32 bits: a run of digits after an optional sign.
+    std::string t = text;
+    t.erase(0, t.find_first_not_of(" \t"));
+    t.erase(t.find_last_not_of(" \t") + 1);
+    const bool negative = !t.empty() && t[0] == '-';
+    if (!t.empty() && (t[0] == '-' || t[0] == '+'))
+        t.erase(0, 1);
+    if (t.empty() || t.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return negative ? std::int16_t{INT16_MIN} : std::int16_t{9};
+}
+
+// What a word is to ParseCommandOptions: its option letter, or 0 when it matches none.
+char OptionLetter(const std::string& word) {
+    if (word.size() < 2 || word[0] != '-')
+        return 0;
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(word[1])));
+    return std::string_view("ASDCFE").find(letter) == std::string_view::npos ? 0 : letter;
+}
+
 } // namespace
+
+std::string CommandWordsProblem(const std::vector<std::string>& words) {
+    std::vector<std::string> given;
+    for (const std::string& w : words)
+        if (!w.empty())
+            given.push_back(w);
+    if (given.size() > static_cast<std::size_t>(kCmdMaxWords))
+        return "too many words: the program takes at most " + std::to_string(kCmdMaxWords) +
+               " (one of -A, -C, -S, -D; -F=FILE; -E<n>), and \"" + given[kCmdMaxWords] +
+               "\" is one more";
+    std::string mode, file, limit;
+    for (const std::string& w : given) {
+        const char letter = OptionLetter(w);
+        if (letter == 0)
+            return "\"" + w + "\" is not an option (give the file as -F=" + w + ")";
+        std::string& seen = letter == 'F' ? file : letter == 'E' ? limit : mode;
+        if (!seen.empty())
+            return seen + " and " + w + " exclude each other" +
+                   (&seen == &mode ? ": give one of -A, -C, -S, -D" : ": give it once");
+        seen = w;
+    }
+    return {};
+}
 
 void FrmMain::Form_Load() {
     SplitCommandLine();
@@ -34,9 +85,18 @@ void FrmMain::Form_Load() {
 void FrmMain::SplitCommandLine() {
     auto& m = module1;
     m.CmdWordCount = 0;
+    if (commandWords_) {
+        for (const std::string& word : *commandWords_) {
+            if (m.CmdWordCount == kCmdMaxWords)
+                break;
+            if (!word.empty())
+                m.CmdWords[static_cast<std::size_t>(m.CmdWordCount++)] = word;
+        }
+        return;
+    }
     const std::string& line = commandLine_;
     std::size_t start = 0;
-    while (m.CmdWordCount < 3 && start < line.size()) {
+    while (m.CmdWordCount < kCmdMaxWords && start < line.size()) {
         std::size_t space = line.find(' ', start);
         if (space == std::string::npos) {
             m.CmdWords[static_cast<std::size_t>(m.CmdWordCount++)] = line.substr(start);
@@ -80,11 +140,7 @@ void FrmMain::ParseCommandOptions() {
             if (!path.empty())
                 m.CmdFile = path;
         } else if (StartsWith(word, "-E")) {
-            auto limit = settings::ParseWhole(word.substr(2));
-            if (!limit || *limit < INT16_MIN || *limit > INT16_MAX)
-                m.AutoFailLimit = 3;
-            else
-                m.AutoFailLimit = static_cast<std::int16_t>(*limit > 9 ? 9 : *limit);
+            m.AutoFailLimit = FailLimitOf(word.substr(2)).value_or(3);
         }
     }
 }

@@ -45,6 +45,8 @@ void Configure(QFileDialog& dialog, const FileDialog& request, DialogKind kind) 
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
+        // A file that is appended to is not replaced: no question about replacing it.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, request.appendsTo);
     }
     const QStringList filters = NameFilters(request.filter);
     if (!filters.isEmpty()) {

@@ -38,7 +38,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/art/logo48.png
 set(CPACK_PACKAGE_NAME kaprin)
 set(CPACK_PACKAGE_VENDOR "Kaprin developers")
 set(CPACK_PACKAGE_CONTACT "Kaprin developers <kaprin@localhost>")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${KAPRIN_VERSION_TEXT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Firmware download utility for barcode scanners")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Kaprin loads firmware images (PLN, or Intel HEX converted on the fly) into barcode "
@@ -52,5 +52,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # The Chinese captions of the update sets need a CJK font; the help page opens with
 # xdg-open. The Qt libraries are named as Debian 12 ships them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins, fonts-noto-cjk, xdg-utils")
+    "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins, fonts-noto-cjk, xdg-utils, libsystemd0, libssl3")
 include(CPack)

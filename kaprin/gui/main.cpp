@@ -3,7 +3,10 @@
 #include "kaprin/core/library_binding.h"
 #include "kaprin/gui/main_window.h"
 #include "kaprin/gui/qt_window_services.h"
+#include "kaprin/prefs/settings_keys.h"
+#include "kaprin/record/download_log.h"
 #include "kaprin/store/qsettings_store.h"
+#include "kaprin/version.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -13,20 +16,9 @@
 #include <exception>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
-
-// The command line as one text: the words after the program's name, joined by single
-// spaces, taken before Qt looks at them.
-std::string RawCommandLine(int argc, char** argv) {
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            line += ' ';
-        line += argv[i];
-    }
-    return line;
-}
 
 bool HasDisplay() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -51,7 +43,9 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext&, const QString& messa
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string commandLine = RawCommandLine(argc, argv);
+    // The words after the program's name, each whole (a path may hold spaces), taken
+    // before Qt looks at them.
+    std::vector<std::string> commandWords(argv + 1, argv + argc);
     if (!HasDisplay()) {
         std::fprintf(stderr, "Kaprin: no display (neither DISPLAY nor WAYLAND_DISPLAY is set). "
                              "Run it on a desktop, or headless with QT_QPA_PLATFORM=offscreen.\n");
@@ -61,17 +55,47 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);
     QApplication::setApplicationName("Kaprin");
-    QApplication::setApplicationVersion("1.15");
+    QApplication::setApplicationVersion(kaprin::kVersionText);
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::string programDir = QCoreApplication::applicationDirPath().toStdString();
     kaprin::gui::QtWindowServices windows;
     kaprin::gui::QtClock clock;
-    kaprin::QSettingsStore settings;
+    const QString settingsPath = kaprin::QSettingsStore::DefaultPath();
+    if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty())
+        windows.Fatal("Kaprin cannot start: " + problem + ".");
+    kaprin::QSettingsStore settings(settingsPath);
     kaprin::PellinLibrary pellin(windows, programDir);
     kaprin::KaldunLibrary kaldun(windows, programDir);
-    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun}, programDir,
-                          commandLine);
+    // Every transfer goes to the journal, and to the log file chosen in the Setup menu.
+    // The serial component names a port's device; it is loaded by name like the download
+    // library, which needs it anyway.
+    kaprin::LazyLibrary serial(windows, programDir, "librs232.so");
+    using MapPortNameFn = std::int32_t (*)(const char*, char*, std::int32_t);
+    MapPortNameFn mapPortName = nullptr;
+    kaprin::record::RecordWriter record(
+        [&settings] {
+            return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
+        },
+        [&serial, &mapPortName](std::int32_t index) {
+            char device[256];
+            const std::string name = "COM" + std::to_string(index + 1);
+            const bool mapped = serial.Resolve(mapPortName, "MapPortName")(name.c_str(), device,
+                                                                           sizeof device) == 0;
+            return mapped ? std::string(device) : std::string();
+        });
+    std::string logWarned;
+    record.onLogError = [&windows, &logWarned](const std::string& path, const std::string& error) {
+        if (logWarned == path)
+            return; // once per file, not at every download
+        logWarned = path;
+        const std::string text = "The log file " + path + " cannot be written: " + error;
+        std::fprintf(stderr, "Kaprin: %s\n", text.c_str());
+        if (!kaprin::gui::QtWindowServices::Unattended()) // nobody would close the box
+            windows.ShowMessage(text);
+    };
+    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record},
+                          programDir, commandWords);
     kaprin::gui::MainWindow view(model);
     windows.Attach(&view);
     view.onHandlerFailure = [&windows](const std::exception& failure) {

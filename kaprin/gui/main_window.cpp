@@ -129,6 +129,7 @@ void MainWindow::Wire() {
     on(ui_->mnuExit, &QAction::triggered, [&m] { m.mnuExit_Click(); });
     on(ui_->mnuLanguage, &QAction::triggered, [&m] { m.mnuLanguage_Click(); });
     on(ui_->mnuComm, &QAction::triggered, [&m] { m.mnuComm_Click(); });
+    on(ui_->mnuLogFile, &QAction::triggered, [&m] { m.mnuLogFile_Click(); });
     on(ui_->mnuEMode, &QAction::triggered, [&m] { m.mnuEMode_Click(); });
     on(ui_->mnuDTR, &QAction::triggered, [&m] { m.mnuDTR_Click(); });
     on(ui_->mnuRTS, &QAction::triggered, [&m] { m.mnuRTS_Click(); });
@@ -304,6 +305,7 @@ void MainWindow::RefreshMain() {
     Bind(ui_->mnuSetup, m.mnuSetup);
     Bind(ui_->mnuLanguage, m.mnuLanguage);
     Bind(ui_->mnuComm, m.mnuComm);
+    Bind(ui_->mnuLogFile, m.mnuLogFile);
     Bind(ui_->mnuEMode, m.mnuEMode);
     Bind(ui_->mnuDTR, m.mnuDTR);
     Bind(ui_->mnuRTS, m.mnuRTS);

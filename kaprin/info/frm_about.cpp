@@ -1,7 +1,6 @@
 #include "kaprin/info/frm_about.h"
 
-#include "kaprin/core/frm_main.h"
-#include "kaprin/info/file_info.h"
+#include "kaprin/version.h"
 
 namespace kaprin {
 
@@ -14,29 +13,9 @@ void FrmAbout::Form_Load() {
 }
 
 void FrmAbout::cmdOK_Click() {
-    FrmMain& main = main_;
-    main.ports().windows.CloseWindow(WindowId::frmAbout);
-    main.ChildWindow_Closed(WindowId::frmAbout); // destroys this window's model
-}
-
-void FrmMain::mnuAbout__Click() {
-    if (!frmAbout) {
-        frmAbout = std::make_unique<FrmAbout>(*this);
-        frmAbout->Form_Load();
-    }
-    ports_.windows.ShowWindow(WindowId::frmAbout);
-}
-
-void FrmMain::ShowHelp() {
-    // The help page beside the program, in the desktop's browser. A missing page does
-    // nothing, and so does a failure of the browser (the front end ignores it).
-    const std::string path = programDir_ + "/Pelhelp.html";
-    if (FileExists(path))
-        ports_.windows.OpenHelp(path);
-}
-
-void FrmMain::mnuHelp_Click() {
-    ShowHelp();
+    windows_.CloseWindow(WindowId::frmAbout);
+    auto closed = closed_; // the call may destroy this window's model
+    closed();
 }
 
 } // namespace kaprin

@@ -2,23 +2,21 @@
 #pragma once
 
 #include "kaprin/core/control.h"
+#include "kaprin/core/ports.h"
 
+#include <functional>
 #include <string>
 
 namespace kaprin {
-
-class FrmMain;
-
-inline constexpr int kVersionMajor = 1;
-inline constexpr int kVersionMinor = 1;
-inline constexpr int kVersionRevision = 5;
 
 // Major "." minor, then the revision directly after it: 1, 1, 5 reads "1.15".
 std::string VersionText(int major, int minor, int revision);
 
 class FrmAbout {
 public:
-    explicit FrmAbout(FrmMain& main) : main_(main) {}
+    // `closed` runs once the window has closed itself; it may destroy this object.
+    FrmAbout(WindowServices& windows, std::function<void()> closed)
+        : windows_(windows), closed_(std::move(closed)) {}
 
     std::string Caption = "About";
     Control Label1{"MORLA Quenlar Utility"};
@@ -26,11 +24,11 @@ public:
     Control cmdOK{"OK"};
 
     void Form_Load();
-    // Closes the window (this object is destroyed).
     void cmdOK_Click();
 
 private:
-    FrmMain& main_;
+    WindowServices& windows_;
+    std::function<void()> closed_;
 };
 
 } // namespace kaprin

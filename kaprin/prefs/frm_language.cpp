@@ -1,49 +1,11 @@
 #include "kaprin/prefs/frm_language.h"
 
-#include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/settings_keys.h"
 
 namespace kaprin {
 
-std::string FrmMain::LanguageFolder() const {
-    return FindIgnoreCase(programDir_, "Language");
-}
-
-void FrmMain::LoadLangFile(const std::string& path) {
-    if (langTable.LoadFile(path))
-        return;
-    // Neither file readable: the table keeps what it holds.
-    langTable.LoadFile(FindIgnoreCase(LanguageFolder(), kDefaultLanguageFile));
-}
-
-void FrmMain::ApplyMainLang() {
-    Caption = LangText(1000);
-    mnufile.caption = LangText(1100);
-    mnuExit.caption = LangText(1101);
-    mnuSetup.caption = LangText(1110);
-    mnuLanguage.caption = LangText(1111);
-    mnuAbout.caption = LangText(1120);
-    mnuAbout_.caption = LangText(1121);
-    mnuHelp.caption = LangText(1122);
-    Label1[0].caption = LangText(1200);
-    cmdBorwse.caption = LangText(1201);
-    cmdStart.caption = LangText(1202);
-    Label1[1].caption = LangText(1204);
-    Label1[2].caption = LangText(1205);
-    Label1[3].caption = LangText(1206);
-    Label1[4].caption = LangText(1207);
-}
-
-void FrmMain::mnuLanguage_Click() {
-    if (!frmLanguage) {
-        frmLanguage = std::make_unique<FrmLanguage>(*this);
-        frmLanguage->Form_Load();
-    }
-    ports_.windows.ShowWindow(WindowId::frmLanguage);
-}
-
 void FrmLanguage::Form_Load() {
-    File1Path = main_.LanguageFolder();
+    File1Path = folder_;
     File1.items = ListLanguageFiles(File1Path);
     File1.listIndex = -1;
     ApplyLangWindowCaption();
@@ -54,14 +16,13 @@ void FrmLanguage::File1_Click(int index) {
         return;
     File1.listIndex = index;
     const std::string name = File1.items[static_cast<std::size_t>(index)];
-    main_.LoadLangFile(File1Path + "/" + name);
-    main_.ApplyMainLang();
+    load_(File1Path + "/" + name);
     ApplyLangWindowCaption();
-    main_.ports().settings.WriteSetting(settings::kSetup, settings::kLanguage, name);
+    settings_.WriteSetting(settings::kSetup, settings::kLanguage, name);
 }
 
 void FrmLanguage::ApplyLangWindowCaption() {
-    Caption = main_.LangText(1111);
+    Caption = table_.Text(1111);
 }
 
 } // namespace kaprin

@@ -2,16 +2,21 @@
 #pragma once
 
 #include "kaprin/core/control.h"
+#include "kaprin/core/ports.h"
+#include "kaprin/prefs/language.h"
 
+#include <functional>
 #include <string>
 
 namespace kaprin {
 
-class FrmMain;
-
 class FrmLanguage {
 public:
-    explicit FrmLanguage(FrmMain& main) : main_(main) {}
+    // `table` is the language table in use; `load` loads a language file into it and
+    // puts its texts into the main window.
+    FrmLanguage(SettingsStore& settings, const LangTable& table, std::string folder,
+                std::function<void(const std::string& path)> load)
+        : settings_(settings), table_(table), folder_(std::move(folder)), load_(std::move(load)) {}
 
     std::string Caption = "Language";
     ListBox File1;         // file names only
@@ -22,7 +27,10 @@ public:
     void ApplyLangWindowCaption();
 
 private:
-    FrmMain& main_;
+    SettingsStore& settings_;
+    const LangTable& table_;
+    std::string folder_;
+    std::function<void(const std::string&)> load_;
 };
 
 } // namespace kaprin

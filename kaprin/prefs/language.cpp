@@ -133,7 +133,8 @@ std::string DecodeLanguageText(const std::string& bytes) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: opening a FIFO must not wait for a writer; only a regular file is read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     struct stat st {};

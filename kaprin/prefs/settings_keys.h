@@ -28,6 +28,8 @@ inline constexpr const char* kStart = "START";
 inline constexpr const char* kShutDown = "SHUTDOWN";
 inline constexpr const char* kComPort = "COM PORT";
 inline constexpr const char* kBaudRate = "BAUD RATE";
+// The window program's production log file ("Setup"); empty: no log file.
+inline constexpr const char* kLogFile = "LogFile";
 
 inline constexpr int kRecentFiles = 4;
 inline constexpr int kSegments = 6;

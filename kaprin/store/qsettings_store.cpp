@@ -4,6 +4,9 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cerrno>
+#include <sys/stat.h>
+
 namespace kaprin {
 
 namespace {
@@ -16,10 +19,16 @@ QString Key(const std::string& section, const std::string& key) {
 
 QSettingsStore::QSettingsStore() : QSettingsStore(DefaultPath()) {}
 
-QSettingsStore::QSettingsStore(const QString& iniPath)
-    : settings_(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
+QSettingsStore::QSettingsStore(const QString& iniPath) : path_(iniPath) {
+    if (FileProblem(path_).empty())
+        Open();
+}
 
 QSettingsStore::~QSettingsStore() = default;
+
+void QSettingsStore::Open() {
+    settings_ = std::make_unique<QSettings>(path_, QSettings::IniFormat);
+}
 
 QString QSettingsStore::DefaultPath() {
     // GenericConfigLocation follows $XDG_CONFIG_HOME and falls back to ~/.config.
@@ -28,12 +37,26 @@ QString QSettingsStore::DefaultPath() {
 }
 
 QString QSettingsStore::path() const {
-    return settings_->fileName();
+    return path_;
+}
+
+std::string QSettingsStore::FileProblem(const QString& iniPath) {
+    for (const QString& p : {iniPath, iniPath + ".lock"}) {
+        struct stat st {};
+        const std::string name = p.toStdString();
+        if (::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            return "the settings file " + name + " is not a regular file";
+    }
+    return {};
 }
 
 std::string QSettingsStore::ReadSetting(const std::string& section, const std::string& key) {
-    // Picks up what another copy of the program wrote since the last access.
-    settings_->sync();
+    if (!settings_)
+        return {};
+    // Picks up what another copy of the program wrote since the last access, unless the
+    // file was replaced by something that would block the read.
+    if (FileProblem(path_).empty())
+        settings_->sync();
     const QVariant value = settings_->value(Key(section, key));
     // A hand-edited value with bare commas reads back as a list; keep its text.
     if (value.typeId() == QMetaType::QStringList)
@@ -41,13 +64,22 @@ std::string QSettingsStore::ReadSetting(const std::string& section, const std::s
     return value.toString().toStdString();
 }
 
-void QSettingsStore::WriteSetting(const std::string& section, const std::string& key,
+bool QSettingsStore::WriteSetting(const std::string& section, const std::string& key,
                                   const std::string& value) {
+    if (!settings_ || !FileProblem(path_).empty())
+        return false;
     settings_->setValue(Key(section, key), QString::fromStdString(value));
     // Every write reaches the file at once. QSettings takes a lock file, merges with what
     // is on disk and replaces the file atomically, so two copies closing together do
     // not corrupt it.
     settings_->sync();
+    // A format error is about what was read; the write itself may well have worked.
+    if (settings_->status() != QSettings::AccessError)
+        return true;
+    // The status keeps its first error: a fresh object judges the next write on its own.
+    // Qt keeps the unsaved value pending for the file and writes it with a later sync.
+    Open();
+    return false;
 }
 
 } // namespace kaprin

@@ -23,11 +23,22 @@ public:
     static QString DefaultPath();
     QString path() const;
 
+    // Why the file at `iniPath` cannot be a store, or empty when it can: the file or its
+    // lock file exists and is not a regular file (a FIFO would block every read for
+    // ever). Front ends refuse to start on such a store.
+    static std::string FileProblem(const QString& iniPath);
+
+    // A file that is not a regular file is never touched: reads give nothing new and
+    // writes fail.
     std::string ReadSetting(const std::string& section, const std::string& key) override;
-    void WriteSetting(const std::string& section, const std::string& key,
+    bool WriteSetting(const std::string& section, const std::string& key,
                       const std::string& value) override;
+    std::string Location() const override { return path().toStdString(); }
 
 private:
+    void Open();
+
+    QString path_;
     std::unique_ptr<QSettings> settings_;
 };
 

@@ -1,15 +1,12 @@
 #include "kaprin/updateset/frm_setting.h"
 
+#include "kaprin/prefs/settings_keys.h"
+
 namespace kaprin {
 
 namespace {
-constexpr const char* kSection = "Setting";
 constexpr const char* kUpdateFileFilter = "更新檔|*.PLN";
 constexpr const char* kRecordFileFilter = "紀錄檔|*.SAV";
-
-std::string SlotKey(int index) {
-    return "File" + std::to_string(index + 1);
-}
 } // namespace
 
 FrmSetting::FrmSetting(Ports ports, FileDialog& mainChooser)
@@ -17,7 +14,8 @@ FrmSetting::FrmSetting(Ports ports, FileDialog& mainChooser)
 
 void FrmSetting::Form_Load() {
     for (int k = 0; k < kSegmentSlots; ++k)
-        txtFile[k].text = ports_.settings.ReadSetting(kSection, SlotKey(k));
+        txtFile[k].text =
+            ports_.settings.ReadSetting(settings::kSetting, settings::SegmentFileKey(k));
 }
 
 void FrmSetting::cmdBrowse_Click(int index) {
@@ -63,7 +61,8 @@ void FrmSetting::cmdSave_Click() {
 
 void FrmSetting::OKButton_Click() {
     for (int k = 0; k < kSegmentSlots; ++k)
-        ports_.settings.WriteSetting(kSection, SlotKey(k), txtFile[k].text);
+        ports_.settings.WriteSetting(settings::kSetting, settings::SegmentFileKey(k),
+                                     txtFile[k].text);
     Close();
 }
 

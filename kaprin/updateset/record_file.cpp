@@ -11,8 +11,14 @@
 namespace kaprin {
 
 RecordReader::RecordReader(const std::string& path) {
-    // Read-only: loading a name that does not exist must not create it.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Read-only: loading a name that does not exist must not create it. Non-blocking and
+    // regular files only: a FIFO or a device (/dev/zero) would hang or never end.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd_);
+        fd_ = -1;
+    }
 }
 
 RecordReader::~RecordReader() {
@@ -48,8 +54,13 @@ std::optional<std::string> RecordReader::ReadRecordLine() {
             return std::nullopt;
         if (byte == -1 || byte == '\n')
             return line;
-        if (byte != '\r')
-            line.push_back(static_cast<char>(byte));
+        if (byte == '\r')
+            continue;
+        if (line.size() == kMaxRecordLine) {
+            failed_ = true; // no path is this long: not a record file
+            return std::nullopt;
+        }
+        line.push_back(static_cast<char>(byte));
     }
 }
 
@@ -106,7 +117,9 @@ int CreateBeside(const std::string& target, std::string& tempPath) {
 }
 
 bool WriteInPlace(const std::string& target, const std::string& bytes) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // O_NONBLOCK: a FIFO put there since the check must not wait for a reader.
+    const int fd =
+        ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return false;
     const bool written = WriteAll(fd, bytes);
@@ -123,8 +136,8 @@ bool WriteRecordFile(const std::string& path, const SegmentSet& slots) {
 
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode))
-        return false;
+    if (exists && !S_ISREG(existing.st_mode))
+        return false; // a folder, a FIFO or a device is not replaced by a record file
 
     std::string tempPath;
     const int fd = CreateBeside(target, tempPath);

@@ -3,15 +3,19 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 
 namespace kaprin {
 
 inline constexpr int kSegmentSlots = 6;
+// The longest line a record file may hold, in bytes (a path is far shorter).
+inline constexpr std::size_t kMaxRecordLine = 4096;
 using SegmentSet = std::array<std::string, kSegmentSlots>;
 
-// Reads a record file byte by byte. A file that cannot be opened reads nothing.
+// Reads a record file byte by byte. A file that cannot be opened, or that is not a regular
+// file, reads nothing; a line longer than kMaxRecordLine fails the read.
 class RecordReader {
 public:
     explicit RecordReader(const std::string& path);

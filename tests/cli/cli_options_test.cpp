@@ -7,7 +7,7 @@ namespace {
 
 struct OptionCase {
     std::vector<std::string> args = {};
-    std::string modelLine = "";
+    std::vector<std::string> modelWords = {};
     std::optional<int> port = std::nullopt, baud = std::nullopt;
     AnswerPolicy answers = AnswerPolicy::Ask;
     bool once = false;
@@ -17,7 +17,8 @@ struct OptionCase {
 
 class OptionTable : public ::testing::TestWithParam<OptionCase> {};
 
-// The program's words reach the model unchanged and in order; our own options never do.
+// The program's words reach the model unchanged, whole and in order; our own options
+// never do.
 TEST_P(OptionTable, SplitsOwnOptionsFromTheProgramsWords) {
     const OptionCase& c = GetParam();
     ParsedOptions p = ParseCliOptions(c.args);
@@ -26,7 +27,7 @@ TEST_P(OptionTable, SplitsOwnOptionsFromTheProgramsWords) {
         return;
     }
     ASSERT_EQ(p.error, "");
-    EXPECT_EQ(p.options.modelCommandLine, c.modelLine);
+    EXPECT_EQ(p.options.modelWords, c.modelWords);
     EXPECT_EQ(p.options.port, c.port);
     EXPECT_EQ(p.options.baud, c.baud);
     EXPECT_EQ(p.options.answers, c.answers);
@@ -36,37 +37,39 @@ TEST_P(OptionTable, SplitsOwnOptionsFromTheProgramsWords) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, OptionTable,
-    ::testing::Values(
-        OptionCase{.args = {}},
-        OptionCase{.args = {"-A", "-F=/fw/X.PLN", "-E5"}, .modelLine = "-A -F=/fw/X.PLN -E5"},
-        OptionCase{.args = {"-c", "--port", "3", "x.pln"}, .modelLine = "-c x.pln", .port = 3},
-        OptionCase{.args = {"--port=20", "--baud=250000", "-A"},
-                   .modelLine = "-A",
-                   .port = 20,
-                   .baud = 250000},
-        OptionCase{.args = {"--baud", "9600", "--once", "--yes", "-F=a.hex"},
-                   .modelLine = "-F=a.hex",
-                   .baud = 9600,
-                   .answers = AnswerPolicy::Yes,
-                   .once = true},
-        OptionCase{.args = {"--no", "--no", "--log", "/tmp/k.log", "-A"},
-                   .modelLine = "-A",
-                   .answers = AnswerPolicy::No,
-                   .log = "/tmp/k.log"},
-        // After "--" every word is the program's, even one that looks like ours.
-        OptionCase{.args = {"--", "--port", "-A"}, .modelLine = "--port -A"},
-        // An empty word would become an empty word of the program's line: dropped.
-        OptionCase{.args = {"", "-A", ""}, .modelLine = "-A"},
-        OptionCase{.args = {"--port", "0"}, .error = "from 1 to 20"},
-        OptionCase{.args = {"--port", "21"}, .error = "from 1 to 20"},
-        OptionCase{.args = {"--port", "3x"}, .error = "\"3x\""},
-        OptionCase{.args = {"--port"}, .error = "--port needs a value"},
-        OptionCase{.args = {"--baud", "4"}, .error = "baud rate"},
-        OptionCase{.args = {"--baud", "99999999999999999999"}, .error = "baud rate"},
-        OptionCase{.args = {"--yes", "--no"}, .error = "exclude each other"},
-        OptionCase{.args = {"--once=1"}, .error = "takes no value"},
-        OptionCase{.args = {"--log="}, .error = "needs a file name"},
-        OptionCase{.args = {"--verbose"}, .error = "unknown option --verbose"}));
+    ::testing::Values(OptionCase{.args = {}},
+                      OptionCase{.args = {"-A", "-F=/fw/my X.PLN", "-E5"},
+                                 .modelWords = {"-A", "-F=/fw/my X.PLN", "-E5"}},
+                      OptionCase{.args = {"-c", "--port", "3", "x.pln"},
+                                 .modelWords = {"-c", "x.pln"},
+                                 .port = 3},
+                      OptionCase{.args = {"--port=20", "--baud=250000", "-A"},
+                                 .modelWords = {"-A"},
+                                 .port = 20,
+                                 .baud = 250000},
+                      OptionCase{.args = {"--baud", "9600", "--once", "--yes", "-F=a.hex"},
+                                 .modelWords = {"-F=a.hex"},
+                                 .baud = 9600,
+                                 .answers = AnswerPolicy::Yes,
+                                 .once = true},
+                      OptionCase{.args = {"--no", "--no", "--log", "/tmp/k.log", "-A"},
+                                 .modelWords = {"-A"},
+                                 .answers = AnswerPolicy::No,
+                                 .log = "/tmp/k.log"},
+                      // After "--" every word is the program's, even one that looks like ours.
+                      OptionCase{.args = {"--", "--port", "-A"}, .modelWords = {"--port", "-A"}},
+                      // An empty word would become an empty word of the program's line: dropped.
+                      OptionCase{.args = {"", "-A", ""}, .modelWords = {"-A"}},
+                      OptionCase{.args = {"--port", "0"}, .error = "from 1 to 20"},
+                      OptionCase{.args = {"--port", "21"}, .error = "from 1 to 20"},
+                      OptionCase{.args = {"--port", "3x"}, .error = "\"3x\""},
+                      OptionCase{.args = {"--port"}, .error = "--port needs a value"},
+                      OptionCase{.args = {"--baud", "4"}, .error = "baud rate"},
+                      OptionCase{.args = {"--baud", "99999999999999999999"}, .error = "baud rate"},
+                      OptionCase{.args = {"--yes", "--no"}, .error = "exclude each other"},
+                      OptionCase{.args = {"--once=1"}, .error = "takes no value"},
+                      OptionCase{.args = {"--log="}, .error = "needs a file name"},
+                      OptionCase{.args = {"--verbose"}, .error = "unknown option --verbose"}));
 
 // The stored forms start-up reads: positions for the five listed rates, the rate itself
 // for any other (start-up passes a number outside 0 to 4 on unchanged).

@@ -170,7 +170,7 @@ TEST(StationOnATerminal, OnceWithQuestionsAnswered) {
     ASSERT_TRUE(pty.ok());
     std::string hex = bench.dir.Write("X.HEX", ":00000001FF\r\n");
     bench.kaldun.onConvert = [&](const std::string&) {
-        bench.dir.Write("X.PLN", "=0000000000\r\n");
+        bench.dir.Write("X.PLN", ":0140000000BF\r\n");
     };
     bench.pellin.checkZ = {0, 0, 1};
 
@@ -224,7 +224,7 @@ class ExitStatus : public ::testing::TestWithParam<StatusCase> {};
 TEST_P(ExitStatus, OfASingleRunWithoutATerminal) {
     const StatusCase& c = GetParam();
     Bench bench;
-    std::string file = bench.dir.Write("X.PLN", "=0000000000\r\n");
+    std::string file = bench.dir.Write("X.PLN", ":0140000000BF\r\n");
     if (c.setUp)
         c.setUp(bench);
     std::vector<std::string> args;
@@ -291,6 +291,12 @@ INSTANTIATE_TEST_SUITE_P(
                    kExitConversionFailed,
                    "failed with result 8",
                    true},
+        StatusCase{"empty image",
+                   {"--once", "--yes", "-F={dir}/E.PLN"},
+                   [](Bench& b) { b.dir.Write("E.PLN", ""); },
+                   kExitEmptyImage,
+                   "nothing to send",
+                   true},
         StatusCase{
             "declined", {"--once", "--no", "-F={file}"}, nullptr, kExitDeclined, "declined", true},
         // Nobody to answer and no answer given: a clear error, not a hang; the close
@@ -319,7 +325,14 @@ INSTANTIATE_TEST_SUITE_P(
                    kExitLogFile,
                    "cannot open the log file",
                    false},
-        StatusCase{"nothing to run", {"-S"}, nullptr, kExitOk, "", true}),
+        StatusCase{"nothing to run", {"-S"}, nullptr, kExitOk, "", true},
+        // Options that cannot be saved: a warning on standard error, no question.
+        StatusCase{"settings cannot be saved",
+                   {"-S"},
+                   [](Bench& b) { b.store.readOnly = true; },
+                   kExitOk,
+                   "kaprin-cli: warning: The settings cannot be saved",
+                   false}),
     [](const auto& info) {
         std::string n = info.param.name;
         for (char& ch : n)
@@ -331,7 +344,7 @@ INSTANTIATE_TEST_SUITE_P(
 // "-C" from a script: one automatic download, the log line, then the close by itself.
 TEST(StationAutomatic, CloseAfterTheFirstGoodDownloadWithItsLogLine) {
     Bench bench;
-    std::string file = bench.dir.Write("X.PLN", "=0000000000\r\n");
+    std::string file = bench.dir.Write("X.PLN", ":0140000000BF\r\n");
     std::string log = bench.dir / "line.log";
     bench.pellin.checkZ = {0, 1};
     ScriptRun r = RunScript(bench, {"-C", "-F=" + file, "--port", "2", "--log", log});
@@ -345,7 +358,7 @@ TEST(StationAutomatic, CloseAfterTheFirstGoodDownloadWithItsLogLine) {
     EXPECT_NE(r.out.find("1 download(s): 1 good, 0 failed; 0 alert(s)"), std::string::npos);
     std::string line = bench.dir.Read("line.log");
     EXPECT_NE(line.find("\tCOM2\t" + file + "\tok 0\t"), std::string::npos) << line;
-    EXPECT_NE(line.find("\t8 blocks\n"), std::string::npos) << line;
+    EXPECT_NE(line.find("\t8 blocks host="), std::string::npos) << line;
     EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
     EXPECT_EQ(bench.store.ReadSetting("Setup", "SHUTDOWN"), "False");
     EXPECT_EQ(SetupKeys(bench.store).size(), 7u);
@@ -355,7 +368,7 @@ TEST(StationAutomatic, CloseAfterTheFirstGoodDownloadWithItsLogLine) {
 // ends the automatic mode as a close does.
 TEST(StationAutomatic, AlertsCountedAndCtrlCCloses) {
     Bench bench;
-    std::string file = bench.dir.Write("X.PLN", "=0000000000\r\n");
+    std::string file = bench.dir.Write("X.PLN", ":0140000000BF\r\n");
     bench.pellin.errors = {2};
     bool pressed = false;
     bench.pellin.onProbe = [&] {

@@ -9,7 +9,7 @@ protected:
 
     void SetUp() override {
         MainWindowTest::SetUp();
-        pln = dir.Write("A.PLN", "=00000001FF\r\n");
+        pln = dir.Write("A.PLN", ":00000001FF\r\n");
         main->SetSFile(pln);
         Forget();
     }
@@ -89,6 +89,7 @@ TEST_F(AutoModeTest, UnusablePortEndsTheMode) {
     EXPECT_FALSE(main->t2.enabled);
     EXPECT_TRUE(main->cmdStart.visible);
     EXPECT_EQ(main->SB1.panel1, "");
+    EXPECT_EQ(main->AutoEndedBy, RunResult::PortUnusable);
     EXPECT_TRUE(world.pellin.powerOn);
 }
 
@@ -222,7 +223,7 @@ TEST_F(AutoModeTest, CloseAfterTheFirstSuccess) {
 // "-C -E5 -F=…" from start-up: the mode starts at the first activation, five failures
 // raise the alert, the first success closes, and the close saves the options.
 TEST_F(AutoModeTest, CommandLineCloseAfterSuccess) {
-    const std::string file = dir.Write("cmd.PLN", "=00000001FF\r\n");
+    const std::string file = dir.Write("cmd.PLN", ":00000001FF\r\n");
     StartWith("-C -E5 -F=" + file);
     EXPECT_EQ(main->txtSFile.text, file);
     ASSERT_TRUE(main->mnuAutoQuenlar.checked);
@@ -244,7 +245,7 @@ TEST_F(AutoModeTest, EmptyFileBoxFails) {
     main->SetSFile("");
     main->SB1.panel1 = "old";
     world.log.clear();
-    EXPECT_FALSE(main->AutoLoadDevice());
+    EXPECT_EQ(main->AutoLoadDevice().result, RunResult::NoFile);
     EXPECT_EQ(main->SB1.panel1, "");
     EXPECT_TRUE(world.log.empty());
 }

@@ -82,5 +82,16 @@ TEST_F(OptionsTest, ClickedOptionsAreSavedAtClose) {
                                            "Setup/START=False", "Setup/SHUTDOWN=True"}));
 }
 
+// The log file is chosen with a save dialog that appends; Cancel keeps the one in use.
+TEST_F(OptionsTest, LogFileChosenAndKept) {
+    world.windows.fileAnswers = {std::string("/var/log/line.log"), std::nullopt};
+    main->mnuLogFile_Click();
+    main->mnuLogFile_Click();
+    EXPECT_EQ(world.store.ReadSetting("Setup", "LogFile"), "/var/log/line.log");
+    ASSERT_EQ(world.windows.saveDialogs.size(), 2u);
+    EXPECT_TRUE(world.windows.saveDialogs[1].appendsTo);
+    EXPECT_EQ(world.windows.saveDialogs[1].fileName, "/var/log/line.log");
+}
+
 } // namespace
 } // namespace kaprin::test

@@ -5,187 +5,178 @@
 namespace kaprin::test {
 namespace {
 
+constexpr const char* kPlnData = ":0140000000BF\r\n";
+
 class RunTest : public MainWindowTest {
+public:
+    // The table's set-up steps reach the fixture from outside.
+    using MainWindowTest::dir;
+    using MainWindowTest::main;
+    using MainWindowTest::world;
+
 protected:
     std::string pln;
 
     void SetUp() override {
         MainWindowTest::SetUp();
-        pln = dir.Write("X.PLN", "=00000001FF\r\n");
+        pln = dir.Write("X.PLN", kPlnData);
         main->SetSFile(pln);
         Forget();
     }
 };
 
-// An empty file box: the run clears the status and does nothing else.
-TEST_F(RunTest, EmptyFileBoxOnlyClearsTheStatus) {
-    main->SetSFile("");
-    main->SB1.panel1 = "old";
-    main->Shape1[4].colour = kChaserLit;
-    Forget();
-    main->cmdStart_Click();
-    EXPECT_EQ(main->SB1.panel1, "");
-    EXPECT_TRUE(AllLamps(kChaserIdle));
-    EXPECT_TRUE(world.log.empty());
-    EXPECT_TRUE(main->cmdStart.enabled);
+// ---- Manual run: situation -> outcome -> controls --------------------------------------
+
+struct ManualCase {
+    const char* name;
+    std::function<void(RunTest&)> setUp;
+    RunResult result;
+    std::int32_t code;
+    std::string panel1;
+    bool sent;     // the library was handed a file
+    bool linesOff; // both line flags were switched off after a transfer
+    std::optional<RecordOutcome> recorded;
+    friend void PrintTo(const ManualCase& c, std::ostream* os) { *os << c.name; }
+};
+
+// A HEX image beside no PLN file, which the converter writes when asked.
+void HexImage(RunTest& t, const std::string& content, std::int32_t converter = 0) {
+    const std::string hex = t.dir.Write("C.HEX", content);
+    t.world.kaldun.results = {converter};
+    t.world.kaldun.onConvert = [&t](const std::string&) { t.dir.Write("C.PLN", kPlnData); };
+    t.main->SetSFile(hex);
 }
 
-// A good manual run of a PLN file, in the order the device needs.
-TEST_F(RunTest, ManualRunOfAPlnFile) {
-    main->cboDelay_Select(2);
-    world.pellin.checkZ = {0, 0, 1};
+class ManualRunTest : public RunTest, public ::testing::WithParamInterface<ManualCase> {};
+
+TEST_P(ManualRunTest, OutcomeAndControls) {
+    const ManualCase& c = GetParam();
+    world.pellin.checkZ = {0, 1};
     ScriptGoodTransfer();
-    std::uint32_t poweredAt = 0, bootedAt = 0;
-    bool autoMenuLockedWhileWaiting = false;
+    if (c.setUp)
+        c.setUp(*this);
+    const DownloadOutcome outcome = main->ManualRun();
+
+    EXPECT_EQ(outcome.result, c.result);
+    EXPECT_EQ(outcome.code, c.code);
+    EXPECT_EQ(main->SB1.panel1, c.panel1);
+    EXPECT_EQ(main->SB1.panel2, "");
+    EXPECT_EQ(main->PB1.value, 0);
+    EXPECT_EQ(world.pellin.loads.size(), c.sent ? 1u : 0u);
+    EXPECT_EQ(world.store.ReadSetting("RecentFile", "File1"), c.sent ? main->txtSFile.text : "");
+    EXPECT_EQ(world.pellin.powerOn, !c.linesOff && c.result != RunResult::NoFile);
+    EXPECT_TRUE(main->cmdStart.enabled);
+    EXPECT_FALSE(main->cmdStop.enabled);
+    EXPECT_TRUE(main->mnuAutoQuenlar.enabled);
+    EXPECT_FALSE(main->t1.enabled);
+    ASSERT_EQ(world.record.records.size(), c.recorded ? 1u : 0u);
+    if (c.recorded) {
+        const DownloadRecord& r = world.record.records[0];
+        EXPECT_EQ(r.outcome, *c.recorded);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(r.image, main->LoadFile);
+        EXPECT_EQ(r.imageSha256, "digest:" + main->LoadFile);
+        EXPECT_EQ(r.blocks, outcome.blocks);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Situations, ManualRunTest,
+    ::testing::Values(
+        ManualCase{"Good", nullptr, RunResult::Finished, 0, T(1319), true, true,
+                   RecordOutcome::Ok},
+        ManualCase{"EmptyFileBox", [](RunTest& t) { t.main->SetSFile(""); }, RunResult::NoFile, 0,
+                   "", false, false, std::nullopt},
+        ManualCase{"PortUnusable", [](RunTest& t) { t.world.pellin.checkZ = {0, -1}; },
+                   RunResult::PortUnusable, 0, "", false, false, std::nullopt},
+        ManualCase{"Stopped",
+                   [](RunTest& t) {
+                       t.world.pellin.checkZ = {0};
+                       t.world.windows.At(t.world.windows.pumps + 3,
+                                          [&t] { t.main->cmdStop_Click(); });
+                   },
+                   RunResult::Stopped, 0, T(1326), false, false, std::nullopt},
+        ManualCase{"DeclinedAtTheQuestion",
+                   [](RunTest& t) { t.world.windows.yesNoAnswers = {false}; },
+                   RunResult::Declined, 0, T(1325), false, false, std::nullopt},
+        ManualCase{"FileGoneWhenTheDeviceAnswers",
+                   [](RunTest& t) { t.main->SetSFile(t.dir / "gone.PLN"); },
+                   RunResult::FileNotFound, 0, T(1314), false, false, std::nullopt},
+        ManualCase{"EmptyPln", [](RunTest& t) { t.main->SetSFile(t.dir.Write("E.PLN", "")); },
+                   RunResult::EmptyImage, 0, T(1327), false, false, std::nullopt},
+        ManualCase{"PlnWithoutDataLines",
+                   [](RunTest& t) { t.main->SetSFile(t.dir.Write("E.PLN", "=0000000000\r\n")); },
+                   RunResult::EmptyImage, 0, T(1327), false, false, std::nullopt},
+        ManualCase{"HexWithoutItsEndRecord",
+                   [](RunTest& t) { HexImage(t, ":0100000055AA\r\n"); }, RunResult::EmptyImage,
+                   0, T(1327), false, false, std::nullopt},
+        ManualCase{"AllNulHex", [](RunTest& t) { HexImage(t, std::string(64, '\0')); },
+                   RunResult::EmptyImage, 0, T(1327), false, false, std::nullopt},
+        ManualCase{"ConversionFailed",
+                   [](RunTest& t) { HexImage(t, ":00000001FF\r\n", 0x1FFFF); },
+                   RunResult::ConversionFailed, -1, T(1316) + " -1", false, false, std::nullopt},
+        ManualCase{"HexConvertedThenSent", [](RunTest& t) { HexImage(t, ":00000001FF\r\n"); },
+                   RunResult::Finished, 0, T(1319), true, true, RecordOutcome::Ok},
+        ManualCase{"TransferFailed", [](RunTest& t) { t.world.pellin.errors = {0, 4}; },
+                   RunResult::TransferFailed, 4, T(1313), true, true, RecordOutcome::Failed},
+        // The code comes after the final percent: it is read once more.
+        ManualCase{"FailureAfter100",
+                   [](RunTest& t) {
+                       t.world.pellin.percents = {0, 100};
+                       t.world.pellin.errors = {0, 0, 3};
+                   },
+                   RunResult::TransferFailed, 3, T(1312), true, true, RecordOutcome::Failed}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A good run drives the device in the order it needs, with the delay between the two
+// lines, the automatic mode locked while waiting, and the file times shown afterwards.
+TEST_F(RunTest, ManualRunOrder) {
+    main->cboDelay_Select(2);
+    world.pellin.checkZ = {0, 1};
+    ScriptGoodTransfer();
+    std::uint32_t bootedAt = 0;
+    bool lockedWhileWaiting = false;
     world.pellin.onProbe = [&] {
-        autoMenuLockedWhileWaiting = !main->mnuAutoQuenlar.enabled && main->cmdStop.enabled &&
-                                     !main->cmdStart.enabled && main->SB1.panel1 == T(1325);
+        lockedWhileWaiting = !main->mnuAutoQuenlar.enabled && main->SB1.panel1 == T(1325);
         if (bootedAt == 0)
             bootedAt = world.clock.now;
     };
-    world.log.clear();
-    poweredAt = world.clock.now;
+    const std::uint32_t poweredAt = world.clock.now;
     main->cmdStart_Click();
-
-    EXPECT_EQ(Calls({"PowerOn", "BootOn", "CheckZ", "BootStart", "BootShutDown", "AskYesNo",
-                     "BotLoad", "FontLoad"}),
-              (std::vector<std::string>{"PowerOn:0", "PowerOn:1", "BootOn:0", "BootOn:1",
-                                        "CheckZ=0", "CheckZ=0", "CheckZ=1", "BootStart:0",
-                                        "BootShutDown:0", "AskYesNo:" + T(1304) + "=Yes",
-                                        "BotLoad:" + pln, "PowerOn:0", "BootOn:0"}));
-    EXPECT_GE(bootedAt - poweredAt, 2000u); // the delay lies between the two lines
-    EXPECT_TRUE(autoMenuLockedWhileWaiting);
-    EXPECT_EQ(main->SB1.panel1, T(1319));
-    EXPECT_EQ(main->SB1.panel2, "");
-    EXPECT_EQ(main->PB1.value, 0);
+    EXPECT_EQ(
+        Calls({"PowerOn", "BootOn", "CheckZ", "BootStart", "BootShutDown", "AskYesNo", "BotLoad"}),
+        (std::vector<std::string>{"PowerOn:0", "PowerOn:1", "BootOn:0", "BootOn:1", "CheckZ=0",
+                                  "CheckZ=1", "BootStart:0", "BootShutDown:0",
+                                  "AskYesNo:" + T(1304) + "=Yes", "BotLoad:" + pln, "PowerOn:0",
+                                  "BootOn:0"}));
+    EXPECT_GE(bootedAt - poweredAt, 2000u);
+    EXPECT_TRUE(lockedWhileWaiting);
     EXPECT_TRUE(AllLamps(kChaserPassed));
-    EXPECT_FALSE(main->t1.enabled);
-    EXPECT_TRUE(main->cmdStart.enabled);
-    EXPECT_FALSE(main->cmdStop.enabled);
-    EXPECT_TRUE(main->mnuAutoQuenlar.enabled);
-    EXPECT_EQ(main->sDTR.colour, kLineLampOff);
-    EXPECT_EQ(main->sRTS.colour, kLineLampOff);
-    EXPECT_EQ(world.store.ReadSetting("RecentFile", "File1"), pln);
-    EXPECT_EQ(main->List1.items.size(), 3u); // the file times replace the "PLN:" line
+    EXPECT_EQ(main->List1.items.size(), 3u);
     EXPECT_TRUE(EveryPumpIsBounded());
 }
 
-// Options off: no line is driven before the transfer, both are switched off after it,
-// and the after-load flags follow their items.
-TEST_F(RunTest, OptionsOffAndAfterLoadFlags) {
-    main->mnuDTR.checked = main->mnuRTS.checked = main->mnuQuenlar.checked = false;
-    main->mnuBotShutDown.checked = true;
-    main->cboDelay_Type("fast");
+// The program closing under a running transfer: the record says interrupted, and the
+// close goes on.
+TEST_F(RunTest, InterruptedTransferIsRecorded) {
+    struct Closing {};
     world.pellin.checkZ = {1};
-    ScriptGoodTransfer();
-    const std::uint32_t before = world.clock.now;
-    bool probedAtOnce = false;
-    world.pellin.onProbe = [&] { probedAtOnce = world.clock.now == before; };
-    main->cmdStart_Click();
-    EXPECT_TRUE(probedAtOnce); // a typed delay selects no entry: no wait
-    EXPECT_EQ(Calls({"PowerOn", "BootOn", "BootStart", "BootShutDown", "AskYesNo"}),
-              (std::vector<std::string>{"BootStart:0", "BootShutDown:1", "PowerOn:0", "BootOn:0"}));
+    world.pellin.percents = {0, 10};
+    world.pellin.blocks = {0, 2};
+    world.windows.Every(world.windows.pumps + 2, []() -> bool { throw Closing{}; });
+    EXPECT_THROW(main->ManualRun(), Closing);
+    ASSERT_EQ(world.record.records.size(), 1u);
+    EXPECT_EQ(world.record.records[0].outcome, RecordOutcome::Interrupted);
+    EXPECT_EQ(world.record.records[0].code, 0);
+    EXPECT_EQ(world.record.records[0].blocks, 2);
 }
 
-// Stop ends the wait for the device at its next check.
-TEST_F(RunTest, StopEndsTheWait) {
-    world.pellin.checkZ = {0};
-    world.windows.At(world.windows.pumps + 3, [&] { main->cmdStop_Click(); });
-    main->cmdStart_Click();
-    EXPECT_EQ(world.pellin.checkZCalls, 3);
-    EXPECT_EQ(main->SB1.panel1, T(1326));
-    EXPECT_TRUE(main->cmdStart.enabled);
-    EXPECT_FALSE(main->cmdStop.enabled);
-    EXPECT_TRUE(main->mnuAutoQuenlar.enabled);
-    EXPECT_TRUE(Calls({"BootStart", "BotLoad"}).empty());
-    EXPECT_EQ(main->sDTR.colour, kLineLampOn); // the lines stay as the run left them
-}
-
-// Clicks on disabled buttons do nothing: no second run inside a running one, and Stop
-// outside the wait leaves the status alone.
-TEST_F(RunTest, DisabledButtonsIgnoreClicks) {
-    world.pellin.checkZ = {0, 1};
-    ScriptGoodTransfer();
-    world.windows.At(world.windows.pumps + 1, [&] { main->cmdStart_Click(); });
-    main->cmdStart_Click();
-    EXPECT_EQ(world.pellin.checkZCalls, 2);
-    EXPECT_EQ(world.pellin.loads.size(), 1u);
-    main->cmdStop_Click();
-    EXPECT_EQ(main->SB1.panel1, T(1319));
-}
-
-// A port that cannot be used ends the run with an empty status.
-TEST_F(RunTest, UnusablePortEndsTheRun) {
-    world.pellin.checkZ = {0, -1};
-    main->cmdStart_Click();
-    EXPECT_EQ(world.pellin.checkZCalls, 2);
-    EXPECT_EQ(main->SB1.panel1, "");
-    EXPECT_TRUE(main->cmdStart.enabled);
-    EXPECT_FALSE(main->cmdStop.enabled);
-    EXPECT_TRUE(main->mnuAutoQuenlar.enabled);
-    EXPECT_TRUE(world.pellin.loads.empty());
-}
-
-// No to the transfer question: nothing is sent, the lines and lamps stay.
-TEST_F(RunTest, DeclinedTransfer) {
-    world.pellin.checkZ = {1};
-    world.windows.yesNoAnswers = {false};
-    main->cmdStart_Click();
-    EXPECT_TRUE(world.pellin.loads.empty());
-    EXPECT_TRUE(main->cmdStart.enabled);
-    EXPECT_TRUE(world.pellin.powerOn);
-    EXPECT_TRUE(world.pellin.bootOn);
-    EXPECT_TRUE(AllLamps(kChaserIdle)); // as the run's start left them
-    EXPECT_EQ(main->List1.items.size(), 3u);
-    EXPECT_EQ(world.store.ReadSetting("RecentFile", "File1"), "");
-}
-
-// A file that is gone by the time the device answers: text 1314, nothing sent, the
-// file is not added to the recent files and the lines stay on.
-TEST_F(RunTest, MissingFileIsFoundAfterTheWait) {
-    main->SetSFile(dir / "gone.PLN");
-    Forget();
-    world.pellin.checkZ = {0, 1};
-    main->cmdStart_Click();
-    EXPECT_EQ(world.pellin.checkZCalls, 2);
-    EXPECT_EQ(main->SB1.panel1, T(1314));
-    EXPECT_TRUE(world.pellin.loads.empty());
-    EXPECT_TRUE(world.windows.questions.empty());
-    EXPECT_EQ(world.store.ReadSetting("RecentFile", "File1"), "");
-    EXPECT_TRUE(world.pellin.powerOn);
-    EXPECT_TRUE(AllLamps(kChaserPassed));
-    EXPECT_TRUE(main->cmdStart.enabled);
-}
-
-// A failed transfer still adds the file to the recent files and switches the lines off.
-TEST_F(RunTest, FailedTransferIsStillRecorded) {
-    world.pellin.checkZ = {1};
-    world.pellin.errors = {0, 4};
-    main->cmdStart_Click();
-    EXPECT_EQ(main->SB1.panel1, T(1313));
-    EXPECT_EQ(world.store.ReadSetting("RecentFile", "File1"), pln);
-    EXPECT_FALSE(world.pellin.powerOn);
-    EXPECT_FALSE(world.pellin.bootOn);
-}
-
-// A step click during the transfer decides which path the recent files get.
-TEST_F(RunTest, RecentFileIsReadAfterTheTransfer) {
-    const std::string other = dir.Write("Y.PLN", "");
-    world.pellin.checkZ = {1};
-    world.pellin.percents = {0, 10, 20, 100};
-    world.windows.At(world.windows.pumps + 2, [&] { main->SetSFile(other); });
-    main->cmdStart_Click();
-    EXPECT_EQ(world.pellin.loads, (std::vector<std::string>{"BotLoad:" + pln}));
-    EXPECT_EQ(world.store.ReadSetting("RecentFile", "File1"), other);
-}
-
-// ---- RunDownload ------------------------------------------------------------------------
+// ---- The transfer's polls ----------------------------------------------------------------
 
 struct TransferCase {
     const char* name;
-    std::deque<std::int32_t> percents, blocks, errors;
-    bool finished;
-    int text;             // panel 1 afterwards; 0 for the progress line
+    std::deque<std::int32_t> percents, errors;
+    RunResult result;
     std::vector<int> bar; // PB1 at each pump
     friend void PrintTo(const TransferCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -195,84 +186,44 @@ class TransferTest : public RunTest, public ::testing::WithParamInterface<Transf
 TEST_P(TransferTest, EndsAsTheLibraryReports) {
     const auto& c = GetParam();
     world.pellin.percents = c.percents;
-    world.pellin.blocks = c.blocks;
+    world.pellin.blocks = {0, 5};
     world.pellin.errors = c.errors;
     main->LoadFile = pln;
     std::vector<int> bar;
-    std::vector<std::string> panel2;
-    std::string progressLine;
     world.windows.Every(1, [&] {
-        if (main->SB1.panel1.rfind(T(1317), 0) == 0) {
-            bar.push_back(main->PB1.value);
-            panel2.push_back(main->SB1.panel2);
-            progressLine = main->SB1.panel1;
-        }
+        bar.push_back(main->PB1.value);
+        EXPECT_EQ(main->SB1.panel2, std::to_string(main->PB1.value) + "%");
+        EXPECT_EQ(main->SB1.panel1, T(1317) + " 5 " + T(1318));
         return false;
     });
-    const std::uint32_t start = world.clock.now;
-    EXPECT_EQ(main->RunDownload(), c.finished);
+    EXPECT_EQ(main->RunDownload().result, c.result);
     EXPECT_EQ(bar, c.bar);
-    for (std::size_t i = 0; i < bar.size(); ++i)
-        EXPECT_EQ(panel2[i], std::to_string(bar[i]) + "%");
-    EXPECT_EQ(main->SB1.panel1, c.text ? T(c.text) : progressLine);
-    if (c.finished) {
-        EXPECT_GE(world.clock.now - start, 200u + c.bar.size() * kPollWaitMs);
-    }
-    EXPECT_EQ(main->SB1.panel2, "");
-    EXPECT_EQ(main->PB1.value, 0);
-    EXPECT_EQ(world.pellin.loads, (std::vector<std::string>{"BotLoad:" + pln}));
-    EXPECT_TRUE(EveryPumpIsBounded());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Outcomes, TransferTest,
+    Polls, TransferTest,
     ::testing::Values(
-        TransferCase{"Good", {0, 50, 100}, {0, 4, 8}, {0}, true, 1319, {50, 100}},
-        TransferCase{"Above100IsShownAs100", {0, 101}, {0, 8}, {0}, true, 1319, {100}},
-        TransferCase{
-            "NegativePercentKeepsTheBarAtZero", {0, -3, 100}, {0}, {0}, true, 1319, {0, 100}},
-        TransferCase{"Timeout", {0, 10}, {0, 1}, {0, 0, 1}, false, 1311, {10, 10}},
-        TransferCase{"Checksum", {0}, {0}, {0, 2}, false, 1306, {0}},
-        TransferCase{"ProgramFail", {0}, {0}, {0, 3}, false, 1312, {0}},
-        TransferCase{"NoLink", {0}, {0}, {4}, false, 1313, {}},
-        TransferCase{"CannotOpen", {0}, {0}, {5}, false, 1314, {}},
-        TransferCase{"Other", {0}, {0}, {0, -7}, false, 1315, {0}},
-        // The code comes after the final percent: it is read once more.
-        TransferCase{"FailureAfter100", {0, 100}, {0, 9}, {0, 0, 3}, false, 1312, {100}},
-        // Percent 100 and a code in one poll: the code read there counts (reading
-        // clears it, so it is not read again).
-        TransferCase{"FailureWith100", {0, 100}, {0, 9}, {0, 2, 0}, false, 1306, {100}}),
+        TransferCase{"Good", {0, 50, 100}, {0}, RunResult::Finished, {50, 100}},
+        TransferCase{"Above100IsShownAs100", {0, 101}, {0}, RunResult::Finished, {100}},
+        TransferCase{"NegativePercentIsZero", {0, -3, 100}, {0}, RunResult::Finished, {0, 100}},
+        TransferCase{"CodeAtOnce", {0}, {4}, RunResult::TransferFailed, {}},
+        // Percent 100 and a code in one poll: the code read there counts.
+        TransferCase{"FailureWith100", {0, 100}, {0, 2, 0}, RunResult::TransferFailed, {100}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The progress line names the block count between texts 1317 and 1318.
-TEST_F(RunTest, ProgressLine) {
-    world.pellin.percents = {0, 20, 100};
-    world.pellin.blocks = {0, 12, 13};
-    std::vector<std::string> lines;
-    world.windows.Every(1, [&] {
-        lines.push_back(main->SB1.panel1);
-        return true;
-    });
-    main->RunDownload();
-    EXPECT_EQ(lines, (std::vector<std::string>{T(1317) + " 12 " + T(1318)}));
+// The status text of each library code.
+TEST(StatusTextOf, LibraryCodes) {
+    const std::pair<std::int32_t, TextId> table[] = {
+        {1, TextId::TimeOut}, {2, TextId::ChecksumError}, {3, TextId::ProgramFail},
+        {4, TextId::NoLink},  {5, TextId::CannotOpen},    {-7, TextId::OtherError}};
+    for (auto [code, id] : table) {
+        DownloadOutcome o{RunResult::TransferFailed, code};
+        EXPECT_EQ(StatusTextOf(o).kind, StatusText::Text) << code;
+        EXPECT_EQ(StatusTextOf(o).id, id) << code;
+    }
 }
 
-// With optFont selected the file goes to FontLoad unchanged, without preparation.
-TEST_F(RunTest, FontFileIsSentUnchanged) {
-    const std::string hex = dir.Write("F.HEX", ":00000001FF\r\n");
-    main->SetSFile(hex);
-    main->optFont.checked = true;
-    main->List1.items = {"kept"};
-    EXPECT_EQ(main->PrepareLoad(), 0);
-    EXPECT_EQ(main->List1.items, (std::vector<std::string>{"kept"}));
-    EXPECT_EQ(main->LoadFile, hex);
-    world.pellin.percents = {100};
-    EXPECT_TRUE(main->RunDownload());
-    EXPECT_EQ(world.pellin.loads, (std::vector<std::string>{"FontLoad:" + hex}));
-    EXPECT_TRUE(world.kaldun.calls.empty());
-}
-
-// ---- PrepareLoad ------------------------------------------------------------------------
+// ---- Preparation ---------------------------------------------------------------------------
 
 enum class Pln { None, Older, Same, Newer };
 
@@ -282,12 +233,9 @@ struct PrepareCase {
     Pln pln;            // the PLN file beside it and its time against the image
     bool convertPrompt; // mnuConvert
     std::deque<bool> answers;
-    std::int32_t kaldun;
-    std::int16_t result;
     std::vector<std::string> prefixes; // of the List1 lines
     std::vector<int> questions;
     bool converted;
-    const char* panel1; // afterwards, "" when untouched
     friend void PrintTo(const PrepareCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -296,22 +244,20 @@ class PrepareTest : public RunTest, public ::testing::WithParamInterface<Prepare
 TEST_P(PrepareTest, ChoosesAndConverts) {
     const auto& c = GetParam();
     const std::time_t imageTime = 1700000000;
-    const std::string image = dir.Write(c.image, ":00000001FF\r\n");
+    const bool plnKind = c.image[2] == 'P' || c.image[2] == 'p';
+    const std::string image = dir.Write(c.image, plnKind ? kPlnData : ":00000001FF\r\n");
     TempDir::SetTimes(image, imageTime);
-    const std::string base = image.substr(0, image.size() - 3);
     if (c.pln != Pln::None) {
-        const std::string beside = dir.Write(std::string(c.image).substr(0, 2) + "PLN", "=");
+        const std::string beside = dir.Write(std::string(c.image).substr(0, 2) + "PLN", kPlnData);
         const std::time_t offset = c.pln == Pln::Older ? -60 : c.pln == Pln::Newer ? 60 : 0;
         TempDir::SetTimes(beside, imageTime + offset);
     }
     main->SetSFile(image);
     main->mnuConvert.checked = c.convertPrompt;
     world.windows.yesNoAnswers = c.answers;
-    world.kaldun.results = {c.kaldun};
-    main->SB1.panel1 = "";
     Forget();
 
-    EXPECT_EQ(main->PrepareLoad(), c.result);
+    EXPECT_EQ(main->PrepareLoad(), std::nullopt);
     std::vector<std::string> prefixes;
     for (const auto& line : main->List1.items)
         prefixes.push_back(line.substr(0, line.find(':') + 1));
@@ -322,122 +268,52 @@ TEST_P(PrepareTest, ChoosesAndConverts) {
     EXPECT_EQ(world.windows.questions, asked);
     EXPECT_EQ(world.kaldun.calls,
               c.converted ? std::vector<std::string>{image} : std::vector<std::string>{});
-    const bool plnKind =
-        std::string(c.image).ends_with("PLN") || std::string(c.image).ends_with("pln");
-    EXPECT_EQ(main->LoadFile, plnKind ? image : base + "PLN");
-    EXPECT_EQ(main->SB1.panel1, c.panel1);
+    EXPECT_EQ(main->LoadFile, plnKind ? image : image.substr(0, image.size() - 3) + "PLN");
 }
 
 // Pln::Older means the PLN file is older than the image, so the image is newer.
 INSTANTIATE_TEST_SUITE_P(
     Cases, PrepareTest,
     ::testing::Values(
-        PrepareCase{"PlnFile", "Y.PLN", Pln::None, true, {}, 0, 0, {"PLN:"}, {}, false, ""},
-        PrepareCase{"LowerCasePln", "Y.pln", Pln::None, true, {}, 0, 0, {"PLN:"}, {}, false, ""},
+        PrepareCase{"PlnFile", "Y.PLN", Pln::None, true, {}, {"PLN:"}, {}, false},
+        PrepareCase{"LowerCasePln", "Y.pln", Pln::None, true, {}, {"PLN:"}, {}, false},
         PrepareCase{"ImageOlderThanPln",
                     "Y.HEX",
                     Pln::Newer,
                     true,
                     {},
-                    0,
-                    0,
                     {"HEX:", "PLN:", "Load:"},
                     {},
-                    false,
-                    ""},
-        PrepareCase{"ImageAsOldAsPln",
-                    "Y.HEX",
-                    Pln::Same,
-                    true,
-                    {},
-                    0,
-                    0,
-                    {"HEX:", "PLN:", "Load:"},
-                    {},
-                    false,
-                    ""},
+                    false},
+        PrepareCase{
+            "ImageAsOldAsPln", "Y.HEX", Pln::Same, true, {}, {"HEX:", "PLN:", "Load:"}, {}, false},
         PrepareCase{"NewerImageNoPrompt",
                     "Y.HEX",
                     Pln::Older,
                     false,
                     {},
-                    0,
-                    0,
                     {"HEX:", "PLN:", "Load:"},
                     {},
-                    true,
-                    ""},
+                    true},
         PrepareCase{"NewerImageYes",
                     "Y.HEC",
                     Pln::Older,
                     true,
                     {true},
-                    0,
-                    0,
                     {"HEX:", "PLN:", "Load:"},
                     {1300},
-                    true,
-                    ""},
+                    true},
         PrepareCase{"NewerImageNoSendsTheOldPln",
                     "Y.HEX",
                     Pln::Older,
                     true,
                     {false},
-                    0,
-                    0,
                     {"HEX:", "PLN:", "Load:"},
                     {1300},
-                    false,
-                    ""},
-        PrepareCase{"NoPlnYes", "Y.H00", Pln::None, true, {true}, 0, 0, {"HEX:"}, {1302}, true, ""},
-        PrepareCase{"NoPlnNoPrompt", "Y.hec", Pln::None, false, {}, 0, 0, {"HEX:"}, {}, true, ""},
-        PrepareCase{
-            "NoPlnNo", "Y.HEX", Pln::None, true, {false}, 0, 0, {"HEX:"}, {1302}, false, ""},
-        // A failed conversion ends the run, with or without an earlier PLN file.
-        PrepareCase{"ConversionFailsOverOldPln",
-                    "Y.HEX",
-                    Pln::Older,
-                    false,
-                    {},
-                    7,
-                    7,
-                    {"HEX:", "PLN:", "Load:"},
-                    {},
-                    true,
-                    "T1316 7"},
-        PrepareCase{"ConversionFailsWithoutPln",
-                    "Y.HEX",
-                    Pln::None,
-                    false,
-                    {},
-                    3,
-                    3,
-                    {"HEX:"},
-                    {},
-                    true,
-                    "T1316 3"},
-        PrepareCase{"OnlyTheLow16BitsCount",
-                    "Y.HEX",
-                    Pln::None,
-                    false,
-                    {},
-                    0x10000,
-                    0,
-                    {"HEX:"},
-                    {},
-                    true,
-                    ""},
-        PrepareCase{"Low16BitsAreSigned",
-                    "Y.HEX",
-                    Pln::None,
-                    false,
-                    {},
-                    0x1FFFF,
-                    -1,
-                    {"HEX:"},
-                    {},
-                    true,
-                    "T1316 -1"}),
+                    false},
+        PrepareCase{"NoPlnNoPrompt", "Y.hec", Pln::None, false, {}, {"HEX:"}, {}, true},
+        // The run goes on and the library reports the missing PLN file.
+        PrepareCase{"NoPlnNo", "Y.HEX", Pln::None, true, {false}, {"HEX:"}, {1302}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A date line is its prefix followed by the file's last-modified local time.
@@ -451,54 +327,22 @@ TEST_F(RunTest, DateLineShowsTheModifiedTime) {
     when.tm_sec = 3;
     when.tm_isdst = -1;
     TempDir::SetTimes(pln, std::mktime(&when));
-    ASSERT_EQ(main->PrepareLoad(), 0);
+    ASSERT_EQ(main->PrepareLoad(), std::nullopt);
     EXPECT_EQ(main->List1.items, (std::vector<std::string>{"PLN:2005/03/07 21:05:03"}));
 }
 
-// A missing file, or a folder, is not prepared.
-TEST_F(RunTest, NothingToPrepare) {
-    std::filesystem::create_directory(dir / "D.PLN");
-    for (const std::string& path : {dir / "none.PLN", dir / "D.PLN"}) {
-        main->SetSFile(path);
-        main->SB1.panel1.clear();
-        main->List1.items = {"kept"};
-        EXPECT_EQ(main->PrepareLoad(), 1) << path;
-        EXPECT_EQ(main->SB1.panel1, T(1314));
-        EXPECT_EQ(main->List1.items, (std::vector<std::string>{"kept"}));
-    }
-}
-
-// A HEX image converted during a manual run is then sent as its PLN file.
-TEST_F(RunTest, ManualRunConvertsThenSends) {
-    const std::string hex = dir.Write("C.HEX", ":00000001FF\r\n");
-    const std::string converted = dir / "C.PLN";
-    world.kaldun.onConvert = [&](const std::string&) { dir.Write("C.PLN", "=00000001FF\r\n"); };
+// With optFont selected the file goes to FontLoad unchanged, without preparation.
+TEST_F(RunTest, FontFileIsSentUnchanged) {
+    const std::string hex = dir.Write("F.HEX", "");
     main->SetSFile(hex);
-    main->mnuQuenlar.checked = false;
-    world.pellin.checkZ = {1};
-    ScriptGoodTransfer();
-    world.log.clear();
-    main->cmdStart_Click();
-    EXPECT_EQ(Calls({"AskYesNo", "KALDUN", "BotLoad"}),
-              (std::vector<std::string>{"AskYesNo:" + T(1302) + "=Yes", "KALDUN:" + hex + "=0",
-                                        "BotLoad:" + converted}));
-    EXPECT_EQ(main->SB1.panel1, T(1319));
-    EXPECT_EQ(world.store.ReadSetting("RecentFile", "File1"), hex);
-}
-
-// A conversion failure ends a manual run before anything is sent.
-TEST_F(RunTest, ManualRunEndsOnAConversionFailure) {
-    const std::string hex = dir.Write("E.HEX", "garbage");
-    main->SetSFile(hex);
-    world.pellin.checkZ = {1};
-    world.kaldun.results = {2};
-    main->cmdStart_Click();
-    EXPECT_EQ(main->SB1.panel1, T(1316) + " 2");
-    EXPECT_TRUE(world.pellin.loads.empty());
-    EXPECT_TRUE(world.pellin.powerOn); // lines are switched off only after a transfer
-    EXPECT_TRUE(main->cmdStart.enabled);
-    EXPECT_TRUE(main->mnuAutoQuenlar.enabled);
-    EXPECT_EQ(world.store.ReadSetting("RecentFile", "File1"), "");
+    main->optFont.checked = true;
+    main->List1.items = {"kept"};
+    EXPECT_EQ(main->PrepareLoad(), std::nullopt);
+    EXPECT_EQ(main->List1.items, (std::vector<std::string>{"kept"}));
+    world.pellin.percents = {100};
+    EXPECT_EQ(main->RunDownload().result, RunResult::Finished);
+    EXPECT_EQ(world.pellin.loads, (std::vector<std::string>{"FontLoad:" + hex}));
+    EXPECT_TRUE(world.kaldun.calls.empty());
 }
 
 } // namespace

@@ -81,7 +81,10 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{"-Exyz", {"-EXYZ"}, true, 0, "", 3},
         CommandLineCase{"-E0", {"-E0"}, true, 0, "", 0},
         CommandLineCase{"-E-2", {"-E-2"}, true, 0, "", -2},
-        CommandLineCase{"-E40000", {"-E40000"}, true, 0, "", 3},
+        // Every number above 9 gives 9, however large; below, the 16-bit range holds.
+        CommandLineCase{"-E40000", {"-E40000"}, true, 0, "", 9},
+        CommandLineCase{"-E99999999999", {"-E99999999999"}, true, 0, "", 9},
+        CommandLineCase{"-E-99999999999", {"-E-99999999999"}, true, 0, "", INT16_MIN},
         CommandLineCase{"-S -A", {"-S", "-A"}, true, kCmdAuto, "", 3},
         CommandLineCase{"-A -D", {"-A", "-D"}, true, kCmdShutDown, "", 3},
         CommandLineCase{"x.pln -A", {"X.PLN", "-A"}, true, kCmdAuto, "", 3},
@@ -296,6 +299,59 @@ TEST_F(StartupTest, CommandLineModes) {
     auto none = Start("x.pln");
     EXPECT_FALSE(none->RunCommandLineAction());
     EXPECT_EQ(none->txtSFile.text, "");
+}
+
+// Words handed over one by one are taken whole: a path with spaces stays one path; empty
+// words make none, and a fourth is dropped as on a split line.
+TEST_F(StartupTest, CommandWordsAreTakenWhole) {
+    auto main = std::make_unique<FrmMain>(
+        world.ports(), programDir.path().string(),
+        std::vector<std::string>{"", "-F=/fw/my images/X.PLN", "-c", "-E4", "-S"});
+    main->Form_Load();
+    const auto& m = main->module1;
+    EXPECT_EQ(m.CmdWordCount, 3);
+    EXPECT_EQ(m.CmdFile, "/fw/my images/X.PLN");
+    EXPECT_EQ(m.CmdMode, kCmdAutoClose);
+    EXPECT_EQ(m.AutoFailLimit, 4);
+}
+
+// What a front end that refuses doubtful words refuses, and why.
+TEST(CommandWordsProblem, RefusesWhatTheModelWouldDropOrOverride) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{}, ""},
+        {{"-A", "-F=/a b/X.PLN", "-E5"}, ""},
+        {{"-c", "", "-f:x"}, ""},
+        {{"-A", "-F=x", "-E5", "-S"}, "too many words"},
+        {{"-C", "-S"}, "-C and -S exclude each other"},
+        {{"-A", "-a"}, "give one of"},
+        {{"-F=a", "-F=b"}, "-F=a and -F=b exclude each other: give it once"},
+        {{"x.pln", "-A"}, "\"x.pln\" is not an option"},
+        {{"-X"}, "not an option"},
+    };
+    for (const auto& [words, expected] : cases) {
+        const std::string problem = CommandWordsProblem(words);
+        if (*expected == '\0')
+            EXPECT_EQ(problem, "") << words.size();
+        else
+            EXPECT_NE(problem.find(expected), std::string::npos) << problem;
+    }
+}
+
+// A store that cannot save is reported once through the window services, not at every
+// write; a write that succeeds again re-arms the warning.
+TEST_F(StartupTest, SettingsThatCannotBeSavedAreReportedOnce) {
+    auto main = Start();
+    world.store.readOnly = true;
+    main->Form_QueryUnload();
+    main->AddRecentFile("/fw/X.PLN");
+    ASSERT_EQ(world.windows.messages.size(), 1u);
+    EXPECT_NE(world.windows.messages[0].find("cannot be saved"), std::string::npos);
+    EXPECT_NE(world.windows.messages[0].find("Setup/EMODE"), std::string::npos);
+    world.store.readOnly = false;
+    main->AddRecentFile("/fw/X.PLN");
+    world.store.readOnly = true;
+    main->Form_QueryUnload();
+    EXPECT_EQ(world.windows.messages.size(), 2u);
 }
 
 // Without words the activation does nothing at all.

@@ -133,4 +133,54 @@ TEST(KaprinE2e, NoDisplayIsAClearError) {
     EXPECT_NE(err.find("no display"), std::string::npos) << err;
 }
 
+// Output of a shell command, or empty when it cannot be run.
+std::string CommandOutput(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+            text.append(buf, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+// The window program records its download in the log file chosen in its settings, with
+// the image's SHA-256, and in the system journal where there is one.
+TEST(KaprinE2e, DownloadIsRecordedWithTheImagesHash) {
+    SKIP_WITHOUT_PSEUDO_TERMINAL();
+    testsupport::TempDir dir;
+    const std::string image = dir.Write("R.PLN", testsupport::MakePlnImage({}));
+    const std::string logFile = dir.Path() + "/line.log";
+    fs::create_directories(dir.Path() + "/config/Kaprin");
+    dir.Write("config/Kaprin/Kaprin.ini", "[Setup]\nLogFile=" + logFile + "\n");
+    testsupport::ScannerSimProcess sim;
+    std::string error;
+    ASSERT_TRUE(sim.Start({}, error)) << error;
+    const Outcome run =
+        RunKaprin(BinDir() / "Kaprin", {"-C", "-F=" + image},
+                  {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.Path() + "/config",
+                   "RS232_COM1=" + sim.SlavePath()},
+                  dir.Path() + "/kaprin.err", 60000);
+    sim.Stop();
+    ASSERT_EQ(run.status, 0) << testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
+
+    const std::string hash = CommandOutput("sha256sum '" + image + "'").substr(0, 64);
+    ASSERT_EQ(hash.size(), 64u);
+    const std::string line = testsupport::ReadTextFile(logFile);
+    EXPECT_NE(line.find("\tCOM1\t" + image + "\tok 0\t"), std::string::npos) << line;
+    EXPECT_NE(line.find(" device=" + sim.SlavePath() + " sha256=" + hash + "\n"), std::string::npos)
+        << line;
+
+    if (!fs::exists("/run/systemd/journal/socket") ||
+        CommandOutput("command -v journalctl").empty()) {
+        std::printf("[ journal  ] no system journal here: the journal entry is not checked\n");
+        return;
+    }
+    const std::string entries = CommandOutput(
+        "journalctl -t kaprin -o verbose --no-pager -n 50 KAPRIN_IMAGE_SHA256=" + hash);
+    EXPECT_NE(entries.find("KAPRIN_IMAGE=" + image), std::string::npos) << entries;
+    EXPECT_NE(entries.find("KAPRIN_OUTCOME=ok"), std::string::npos) << entries;
+}
+
 } // namespace

@@ -1,6 +1,12 @@
 #include "gui_fixture.h"
 
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QPointer>
 #include <QTimer>
+
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +18,7 @@ std::string WriteLanguage(const TempDir& dir) {
                    1206, 1207}) {
         text += "#" + std::to_string(id) + " T" + std::to_string(id) + "\r\n";
     }
-    for (int id = 1300; id <= 1326; ++id)
+    for (int id = 1300; id <= 1327; ++id)
         text += "#" + std::to_string(id) + " T" + std::to_string(id) + "\r\n";
     return dir.Write("Language/English.ini", text);
 }
@@ -35,17 +41,55 @@ QtWorld::QtWorld() {
     view->Dispatch([this] { model->Form_Load(); });
 }
 
-void WhenModal(std::function<void(QWidget*)> action) {
+namespace {
+
+void Reject(QWidget* modal) {
+    if (auto* dialog = qobject_cast<QDialog*>(modal))
+        dialog->reject();
+    else
+        modal->close();
+}
+
+} // namespace
+
+void WhenModal(std::function<void(QWidget*)> action, const QWidget* over, int timeoutMs) {
     auto* poll = new QTimer;
     poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, action] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            action(modal);
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    QObject::connect(poll, &QTimer::timeout, [poll, action, over, timeoutMs, waited] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == over)
+            modal = nullptr; // the window the wanted dialog opens over
+        if (!modal && waited->elapsed() < timeoutMs)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (!modal) {
+            ADD_FAILURE() << "no modal dialog came within " << timeoutMs << " ms";
+            if (QWidget* stuck = QApplication::activeModalWidget())
+                Reject(stuck);
+            return;
         }
+        // An action that fails before it closes the dialog must not leave it waiting.
+        QPointer<QWidget> handled(modal);
+        QTimer::singleShot(timeoutMs, [handled, timeoutMs] {
+            if (handled && handled->isVisible()) {
+                ADD_FAILURE() << "a modal dialog was still open after " << timeoutMs << " ms";
+                Reject(handled);
+            }
+        });
+        action(modal);
     });
     poll->start();
+}
+
+void AcceptFile(QFileDialog* dialog, const std::string& path) {
+    // The dialog leaves a focused file name box as it is: its text would be accepted.
+    if (QWidget* focused = dialog->focusWidget())
+        focused->clearFocus();
+    dialog->selectFile(QString::fromStdString(path));
+    static_cast<QDialog*>(dialog)->accept();
 }
 
 } // namespace kaprin::test

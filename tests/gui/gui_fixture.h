@@ -8,6 +8,7 @@
 #include "temp_dir.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QWidget>
 
 #include <memory>
@@ -74,7 +75,13 @@ struct QtWorld {
     std::unique_ptr<gui::MainWindow> view;
 };
 
-// Runs `action` once the next modal dialog is up (file dialogs, message boxes).
-void WhenModal(std::function<void(QWidget*)> action);
+// Runs `action` once a modal dialog other than `over` is up (file dialogs, message
+// boxes). A dialog that does not come within `timeoutMs`, or that the action leaves
+// open that long, fails the test and is rejected: a test waits, but never hangs.
+void WhenModal(std::function<void(QWidget*)> action, const QWidget* over = nullptr,
+               int timeoutMs = 10000);
+
+// Chooses `path` in an open file dialog and accepts it.
+void AcceptFile(QFileDialog* dialog, const std::string& path);
 
 } // namespace kaprin::test

@@ -52,8 +52,7 @@ TEST(FileDialogs, BrowseOpensTheChooserWithTheModelsRequest) {
         filters = dialog->nameFilters();
         folder = dialog->directory().absolutePath();
         open = dialog->acceptMode() == QFileDialog::AcceptOpen;
-        dialog->selectFile(QString::fromStdString(wanted));
-        static_cast<QDialog*>(dialog)->accept();
+        AcceptFile(dialog, wanted);
     });
     w.view->findChild<QPushButton*>("cmdBorwse")->click();
     EXPECT_EQ(filters, QStringList({"PLN File (*.PLN)", "HEX File (*.HEX *.H00 *.HEC)"}));
@@ -184,13 +183,14 @@ TEST(Services, UpdateSetWindowIsModalWithItsChooser) {
     WhenModal([&](QWidget* window) {
         modal = window->objectName() == "frmSetting" && window->isModal();
         // The browse button's chooser opens over it.
-        WhenModal([&](QWidget* chooser) {
-            auto* dialog = qobject_cast<QFileDialog*>(chooser);
-            ASSERT_NE(dialog, nullptr);
-            filters = dialog->nameFilters();
-            dialog->selectFile(QString::fromStdString(chosen));
-            static_cast<QDialog*>(dialog)->accept();
-        });
+        WhenModal(
+            [&](QWidget* chooser) {
+                auto* dialog = qobject_cast<QFileDialog*>(chooser);
+                ASSERT_NE(dialog, nullptr);
+                filters = dialog->nameFilters();
+                AcceptFile(dialog, chosen);
+            },
+            window);
         window->findChild<QPushButton*>("cmdBrowse_0")->click();
         EXPECT_EQ(window->findChild<QLineEdit*>("txtFile_0")->text().toStdString(), chosen);
         window->findChild<QPushButton*>("CancelButton")->click();

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <set>
 
 namespace kaprin {
@@ -246,7 +248,7 @@ TEST(ShippedLanguageTest, EveryIdHasAText) {
     const std::set<int> ids = {1000, 1100, 1101, 1110, 1111, 1120, 1121, 1122, 1200,
                                1201, 1202, 1204, 1205, 1206, 1207, 1300, 1302, 1304,
                                1306, 1311, 1312, 1313, 1314, 1315, 1316, 1317, 1318,
-                               1319, 1320, 1321, 1322, 1323, 1324, 1325, 1326};
+                               1319, 1320, 1321, 1322, 1323, 1324, 1325, 1326, 1327};
     const std::string dir = KAPRIN_LANGUAGE_SOURCE_DIR;
     for (const char* name : {"English.ini", "TChinese.ini"}) {
         SCOPED_TRACE(name);
@@ -301,6 +303,18 @@ TEST(LanguageRobustnessTest, RandomBytesDecodeToUtf8) {
         for (const auto& slot : table.slots())
             ASSERT_TRUE(IsValidUtf8(slot.text)) << "round " << round;
     }
+}
+
+// A FIFO or a device in the place of a language file is not read (it would block start-up
+// or never end): the load fails at once and the table stays.
+TEST(LanguageRobustnessTest, SpecialFilesAreNotRead) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir.path() / "Fifo.ini").c_str(), 0600), 0);
+    LangTable table;
+    table.LoadText("#1000 kept\n");
+    EXPECT_FALSE(table.LoadFile((dir.path() / "Fifo.ini").string()));
+    EXPECT_FALSE(table.LoadFile("/dev/zero"));
+    EXPECT_EQ(table.Text(1000), "kept");
 }
 
 // A huge file is read only up to the limit, ending at a whole line.

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -103,7 +104,8 @@ TEST(QSettingsStore, HandEditedListStaysText) {
     EXPECT_EQ(store.ReadSetting("RecentFile", "File1"), "/a/b, c.PLN");
 }
 
-// A damaged file or a folder that cannot be written does not stop the program.
+// A damaged file or a folder that cannot be written does not stop the program; a write
+// that did not reach the file says so, and the next good write is judged on its own.
 TEST(QSettingsStore, DamagedOrUnwritableFileIsHarmless) {
     TempDir dir;
     dir.Write("Kaprin/Kaprin.ini", std::string("\x00\xff[[[=\n=x\n[Setup\nDTR", 20));
@@ -111,8 +113,34 @@ TEST(QSettingsStore, DamagedOrUnwritableFileIsHarmless) {
     EXPECT_EQ(damaged.ReadSetting("Setup", "RTS"), "");
 
     QSettingsStore nowhere("/proc/kaprin-cannot-write/Kaprin.ini");
-    nowhere.WriteSetting("Setup", "DTR", "True");
+    EXPECT_FALSE(nowhere.WriteSetting("Setup", "DTR", "True"));
     EXPECT_FALSE(QFile::exists("/proc/kaprin-cannot-write/Kaprin.ini"));
+
+    const std::string folder = dir / "Kaprin";
+    QSettingsStore store(Ini(dir));
+    ::chmod(folder.c_str(), 0500);
+    const bool refused = ::access(folder.c_str(), W_OK) != 0; // root writes anyway
+    EXPECT_EQ(store.WriteSetting("Setup", "RTS", "True"), !refused);
+    ::chmod(folder.c_str(), 0700);
+    EXPECT_TRUE(store.WriteSetting("Setup", "RTS", "False"));
+}
+
+// A FIFO (or any non-regular file) as the settings file or its lock would block every
+// read for ever: it is named as the problem and never opened.
+TEST(QSettingsStore, FifoIsRefusedNotOpened) {
+    TempDir dir;
+    dir.Write("Kaprin/keep", "");
+    EXPECT_EQ(QSettingsStore::FileProblem(Ini(dir)), "");
+    for (const char* name : {"Kaprin/Kaprin.ini", "Kaprin/Kaprin.ini.lock"}) {
+        const std::string fifo = dir / name;
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        EXPECT_NE(QSettingsStore::FileProblem(Ini(dir)).find("is not a regular file"),
+                  std::string::npos);
+        QSettingsStore store(Ini(dir));
+        EXPECT_EQ(store.ReadSetting("Setup", "DTR"), "");
+        EXPECT_FALSE(store.WriteSetting("Setup", "DTR", "True"));
+        ::unlink(fifo.c_str());
+    }
 }
 
 // The user's store lives in $XDG_CONFIG_HOME/Kaprin/Kaprin.ini.

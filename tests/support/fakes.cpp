@@ -9,10 +9,13 @@ std::string MemoryStore::ReadSetting(const std::string& section, const std::stri
     return it == values.end() ? std::string() : it->second;
 }
 
-void MemoryStore::WriteSetting(const std::string& section, const std::string& key,
+bool MemoryStore::WriteSetting(const std::string& section, const std::string& key,
                                const std::string& value) {
+    if (readOnly)
+        return false;
     values[{section, key}] = value;
     writes.push_back(section + "/" + key + "=" + value);
+    return true;
 }
 
 std::vector<std::string> MemoryStore::Keys(const std::string& section) const {

@@ -28,10 +28,11 @@ public:
 class MemoryStore : public SettingsStore {
 public:
     std::map<std::pair<std::string, std::string>, std::string> values;
-    CallLog writes; // "Section/Key=Value" in the order written
+    CallLog writes;        // "Section/Key=Value" in the order written
+    bool readOnly = false; // every write fails and changes nothing
 
     std::string ReadSetting(const std::string& section, const std::string& key) override;
-    void WriteSetting(const std::string& section, const std::string& key,
+    bool WriteSetting(const std::string& section, const std::string& key,
                       const std::string& value) override;
     // The keys of one section that hold a value, in key order.
     std::vector<std::string> Keys(const std::string& section) const;
@@ -139,6 +140,14 @@ private:
     CallLog* log_;
 };
 
+// The production record: keeps what it is given; the digest names the file it was taken of.
+class FakeRecord : public ProductionRecord {
+public:
+    std::vector<DownloadRecord> records;
+    std::string ImageDigest(const std::string& path) override { return "digest:" + path; }
+    void Write(const DownloadRecord& record) override { records.push_back(record); }
+};
+
 // All fakes wired together, with the Ports the model takes.
 struct FakeWorld {
     CallLog log;
@@ -147,7 +156,8 @@ struct FakeWorld {
     FakeWindows windows{clock, &log};
     FakePellin pellin{&log};
     FakeKaldun kaldun{&log};
-    Ports ports() { return Ports{windows, clock, store, pellin, kaldun}; }
+    FakeRecord record;
+    Ports ports() { return Ports{windows, clock, store, pellin, kaldun, &record}; }
 };
 
 } // namespace kaprin::test

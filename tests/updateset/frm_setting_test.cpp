@@ -136,26 +136,34 @@ TEST_F(FrmSettingTest, SaveThroughALinkKeepsTheLink) {
     EXPECT_EQ(dir.Read("real.SAV"), "n\r\n\r\n\r\n\r\n\r\n\r\n");
 }
 
-// Load of a name that does not exist, of a folder, or a cancelled dialog: nothing changes.
+// Load of a name that does not exist, of a folder, of a FIFO or a device (which would block
+// or never end), of a file whose line is no path (longer than the cap), or a cancelled
+// dialog: nothing changes, at once.
 TEST_F(FrmSettingTest, LoadThatCannotReadChangesNothing) {
     Fill({"1", "2", "3", "4", "5", "6"});
     std::filesystem::create_directory(dir / "folder.SAV");
-    world.windows.fileAnswers = {dir / "missing.SAV", dir / "folder.SAV", std::nullopt,
+    ASSERT_EQ(::mkfifo((dir / "fifo.SAV").c_str(), 0600), 0);
+    const std::string longLine = dir.Write("long.SAV", std::string(kMaxRecordLine + 1, 'x'));
+    world.windows.fileAnswers = {dir / "missing.SAV", dir / "folder.SAV", dir / "fifo.SAV",
+                                 "/dev/zero",         longLine,           std::nullopt,
                                  std::string()};
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 7; ++i)
         window.cmdLoad_Click();
     EXPECT_EQ(Slots(window), "1|2|3|4|5|6|");
     EXPECT_FALSE(std::filesystem::exists(dir / "missing.SAV"));
 }
 
-// A Save that cannot write (cancelled, a folder, a missing folder) passes silently.
+// A Save that cannot write (cancelled, a folder, a FIFO, a missing folder) passes silently.
 TEST_F(FrmSettingTest, SaveThatCannotWritePassesSilently) {
     std::filesystem::create_directory(dir / "folder.SAV");
+    ASSERT_EQ(::mkfifo((dir / "fifo.SAV").c_str(), 0600), 0);
     Fill({"1"});
-    world.windows.fileAnswers = {std::nullopt, dir / "folder.SAV", dir / "no/such/x.SAV"};
-    for (int i = 0; i < 3; ++i)
+    world.windows.fileAnswers = {std::nullopt, dir / "folder.SAV", dir / "fifo.SAV",
+                                 dir / "no/such/x.SAV"};
+    for (int i = 0; i < 4; ++i)
         window.cmdSave_Click();
     EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.SAV"));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo.SAV"));
     EXPECT_FALSE(std::filesystem::exists(dir / "no"));
     EXPECT_TRUE(world.windows.messages.empty());
 }

@@ -1,6 +1,7 @@
 // The segment panel of the main window: the set check and the six step buttons.
 #include "kaprin/core/frm_main.h"
 #include "kaprin/info/file_info.h"
+#include "kaprin/prefs/settings_keys.h"
 #include "kaprin/updateset/frm_setting.h"
 
 namespace kaprin {
@@ -29,7 +30,7 @@ bool FrmMain::CheckUpdateFile(int index) {
     if (index < 0 || index >= kSegmentSlots)
         return true;
     const std::string path =
-        ports_.settings.ReadSetting("Setting", "File" + std::to_string(index + 1));
+        ports_.settings.ReadSetting(settings::kSetting, settings::SegmentFileKey(index));
     if (!path.empty() && FileExists(path)) {
         SegmentFile[index] = path;
         // A slot corrected since an earlier check can be used again.

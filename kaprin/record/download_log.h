@@ -1,0 +1,73 @@
+// The production record of every transfer, from either front end: one tab-separated line
+// appended to a log file, and one structured entry in the system journal.
+//
+// Line columns: local start time with its UTC offset, port, image, outcome and result
+// code, duration in seconds, then the blocks sent followed by the station's host name,
+// the port's device and the image's SHA-256. Several stations may share one file: each
+// line goes out in a single write to a file opened for appending, so lines never
+// interleave.
+#pragma once
+
+#include "kaprin/core/ports.h"
+
+#include <chrono>
+#include <ctime>
+#include <functional>
+#include <string>
+
+namespace kaprin::record {
+
+// A record with what the writer adds to it.
+struct StampedRecord {
+    DownloadRecord record;
+    std::chrono::system_clock::time_point started;
+    std::string host;
+    std::string device; // the path the port names
+};
+
+// "ok", "failed" or "interrupted".
+const char* OutcomeWord(RecordOutcome outcome);
+
+// The line for a transfer, without the line end; `local` is its start in local time.
+std::string FormatLogLine(const StampedRecord& r, const std::tm& local, long utcOffsetSeconds);
+
+// Appends `line` and a line end to the file in one write; an empty text, or the
+// system's error.
+std::string AppendLine(const std::string& path, const std::string& line);
+
+// Checks that the file can be opened for appending (creating it); the system's error.
+std::string CheckLogFile(const std::string& path);
+
+// Sends the structured journal entry (SYSLOG_IDENTIFIER=kaprin); false when no journal
+// could be reached.
+bool SendToJournal(const StampedRecord& r);
+
+// SHA-256 of a regular file in lower-case hex; empty when it cannot be read.
+std::string Sha256OfFile(const std::string& path);
+
+// The record port of both front ends. `logPath` is asked at every transfer (the window
+// program's choice may change while it runs); an empty path writes no line. `deviceOf`
+// names the device of a port index (0 is COM1) as the serial component maps it.
+class RecordWriter : public ProductionRecord {
+public:
+    RecordWriter(std::function<std::string()> logPath,
+                 std::function<std::string(std::int32_t)> deviceOf)
+        : logPath_(std::move(logPath)), deviceOf_(std::move(deviceOf)) {}
+
+    // Called when a line cannot be written, with the path and the system's error.
+    std::function<void(const std::string& path, const std::string& error)> onLogError;
+
+    std::string ImageDigest(const std::string& path) override { return Sha256OfFile(path); }
+    void Write(const DownloadRecord& record) override;
+
+    int transfers() const { return transfers_; }
+    int good() const { return good_; }
+
+private:
+    std::function<std::string()> logPath_;
+    std::function<std::string(std::int32_t)> deviceOf_;
+    int transfers_ = 0;
+    int good_ = 0;
+};
+
+} // namespace kaprin::record
