@@ -177,7 +177,8 @@ const char* resultText(Result result) {
     case Result::PlnCreateFailed:
         return "PLN file failed to be created or written";
     case Result::InputOpenFailed:
-        return "input file failed to open or to be read, or the path is too long";
+        return "input file failed to open or to be read, is not a regular file, or the path is too "
+               "long";
     case Result::BankFileFailed:
         return "a bank file failed to be created, written or read";
     case Result::BadLine:

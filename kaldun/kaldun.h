@@ -27,9 +27,11 @@ extern "C" {
 //   - any other name, a numbered series such as X.H00, X.H01, X.H02: one file per page,
 //     the last character of the name replaced by 1 and 2. A missing later file ends the
 //     image with the pages read so far.
-// The PLN file is the path with its last three characters replaced by "PLN". It is written
-// beside its final name and renamed over it only when complete, so any non-zero result leaves
-// an existing PLN file unchanged and creates none. Temporary bank files live in a private
+// Only regular files are read; a FIFO or a device is refused at once (5). The PLN file is the
+// path with its last three characters replaced by "PLN". It is written to a short temporary
+// name in the same folder and renamed over its final name only when complete, so any non-zero
+// result leaves an existing PLN file unchanged and creates none; a PLN file it replaces keeps
+// its permission bits. Temporary bank files live in a private
 // folder under TMPDIR and are removed before the call returns.
 //
 // Result:
@@ -37,7 +39,8 @@ extern "C" {
 //   1  the input ends in ".HEC" and its companion (last character replaced by "0") failed to
 //      open;
 //   4  the PLN file failed to be created or written;
-//   5  the path is null or 256 bytes or longer, or the input failed to open or to be read;
+//   5  the path is null or 256 bytes or longer, or the input failed to open or to be read or
+//      is not a regular file;
 //   6  a bank file failed to be created, written or opened for copying;
 //   7  a line failed to decode before any end-of-file record of its file, or a data record
 //      runs past address FFFF;

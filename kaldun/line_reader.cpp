@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kaldun {
@@ -31,9 +32,16 @@ LineReader::~LineReader() {
 
 bool LineReader::open(const std::string& path) {
     close();
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO would block the open until a writer comes and a device such as /dev/zero never
+    // ends: only a regular file is read, and opening never waits.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         return false;
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close();
+        return false;
+    }
     buffer_.resize(kBufferSize);
     begin_ = end_ = 0;
     eof_ = error_ = false;

@@ -17,7 +17,7 @@ public:
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    // Opens the file for reading; false when it cannot be opened.
+    // Opens the file for reading; false when it cannot be opened or is not a regular file.
     bool open(const std::string& path);
     void close();
     bool isOpen() const { return fd_ >= 0; }

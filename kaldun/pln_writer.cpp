@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kaldun {
@@ -21,15 +22,20 @@ constexpr char kClosingLine[] = "=0000000000\r\n";
 class TempFile {
 public:
     explicit TempFile(const std::string& finalPath) : finalPath_(finalPath) {
-        // Our own unique name rather than mkstemp, so that the file gets the usual mode
-        // (0666 less the umask) like any file the user creates.
+        // A short name of its own beside the final one, not the final name with a suffix: any
+        // name that fits the folder leaves room for it. Not mkstemp, so that a new file gets
+        // the usual mode (0666 less the umask) like any file the user creates.
+        const std::size_t slash = finalPath_.rfind('/');
+        const std::string folder =
+            slash == std::string::npos ? "" : finalPath_.substr(0, slash + 1);
+        const unsigned long seed = static_cast<unsigned long>(::getpid()) * 2654435761ul ^
+                                   static_cast<unsigned long>(std::clock()) ^
+                                   static_cast<unsigned long>(reinterpret_cast<uintptr_t>(this));
         for (unsigned attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-            char suffix[48];
-            std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%lx-%u", static_cast<long>(::getpid()),
-                          static_cast<unsigned long>(std::clock()) ^
-                              static_cast<unsigned long>(reinterpret_cast<uintptr_t>(this)),
-                          attempt);
-            path_ = finalPath_ + suffix;
+            char name[32];
+            std::snprintf(name, sizeof name, ".kaldun-%08lx",
+                          (seed + attempt * 0x9E3779B9ul) & 0xFFFFFFFFul);
+            path_ = folder + name;
             fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd_ < 0 && errno != EEXIST)
                 break;
@@ -48,12 +54,15 @@ public:
 
     bool write(const char* p, std::size_t n) { return WriteAll(fd_, p, n); }
 
-    // Closes the file and gives it its final name.
+    // Closes the file and gives it its final name; a file it replaces keeps its permissions.
     bool commit() {
         const int fd = fd_;
         fd_ = -1;
         closed_ = true;
-        if (::close(fd) != 0)
+        struct stat old {};
+        const bool keepMode = ::stat(finalPath_.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+        const bool modeKept = !keepMode || ::fchmod(fd, old.st_mode & 07777) == 0;
+        if (::close(fd) != 0 || !modeKept)
             return false;
         renamed_ = ::rename(path_.c_str(), finalPath_.c_str()) == 0;
         return renamed_;

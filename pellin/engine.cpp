@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -124,6 +125,31 @@ void Engine::Pause(uint32_t ms) {
         if (elapsed >= ms)
             return;
         clock_.Sleep(ms - elapsed);
+    }
+}
+
+void Engine::DiscardInput() {
+    uint8_t byte = 0;
+    for (int i = 0; i < kMaxDiscardBytes && port_.ReadPort(&byte) != 0; ++i) {
+    }
+}
+
+void Engine::DiscardUntilQuiet(uint32_t quietMs, uint32_t limitMs) {
+    const uint32_t start = clock_.Tick();
+    uint32_t heard = start;
+    for (;;) {
+        uint8_t byte = 0;
+        if (port_.ReadPort(&byte) != 0) {
+            heard = clock_.Tick();
+            if (heard - start < limitMs)
+                continue;
+        }
+        const uint32_t now = clock_.Tick();
+        const uint32_t quiet = now - heard;
+        const uint32_t elapsed = now - start;
+        if (quiet >= quietMs || elapsed >= limitMs)
+            return;
+        port_.WaitPort(static_cast<int32_t>(std::min(quietMs - quiet, limitMs - elapsed)));
     }
 }
 

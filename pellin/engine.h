@@ -28,6 +28,11 @@ inline constexpr uint8_t kEsc = 0x1B;
 inline constexpr size_t kPathBufferSize = 260;
 inline constexpr size_t kPortNameBufferSize = 12;
 inline constexpr char kDeviceName[] = "MORLA";
+// After a refusal the line must stay quiet this long before the frame is sent again, so that
+// an answer still under way to an earlier send is not taken for the next one.
+inline constexpr uint32_t kQuietAfterRefusalMs = 100;
+// At most this many bytes are dropped at once, so that a babbling line cannot hold a sender.
+inline constexpr int kMaxDiscardBytes = 4096;
 // A job publishes its result before its shut-down and start frames (up to 1 s each) and the
 // close; a probe that comes in that time waits for it.
 inline constexpr uint32_t kProbeWaitForJobMs = 2500;
@@ -104,6 +109,10 @@ private:
     // Polls for one byte until limitMs have passed since start (a tick value).
     bool WaitByte(uint32_t start, uint32_t limitMs, uint8_t* byte);
     void Pause(uint32_t ms);
+    // Drops the bytes already received, so that the next answer belongs to what is sent next.
+    void DiscardInput();
+    // Drops bytes until none has come for quietMs, or limitMs have passed.
+    void DiscardUntilQuiet(uint32_t quietMs, uint32_t limitMs);
     Status RunPass(ImageFile& file, int32_t pass);
 
     Transport port_;

@@ -7,11 +7,26 @@
 
 namespace {
 
+// The serial component keeps its one port itself; the context is not needed.
+pellin::Transport SerialComponent() {
+    pellin::Transport serial;
+    serial.portInit = [](void*, const char* name, int32_t baud, int32_t parity, int32_t bits,
+                         int32_t stop) { return ::PortInit(name, baud, parity, bits, stop); };
+    serial.openPort = [](void*) { return ::OpenPort(); };
+    serial.closePort = [](void*) { ::ClosePort(); };
+    serial.writePort = [](void*, const char* data, int32_t count) { ::WritePort(data, count); };
+    serial.readPort = [](void*, uint8_t* byte) { return ::ReadPort(byte); };
+    serial.setDTR = [](void*) { ::SetDTR(); };
+    serial.clrDTR = [](void*) { ::ClrDTR(); };
+    serial.setRTS = [](void*) { ::SetRTS(); };
+    serial.clrRTS = [](void*) { ::ClrRTS(); };
+    serial.waitPort = [](void*, int32_t ms) { return ::WaitPort(ms); };
+    return serial;
+}
+
 pellin::Engine& Library() {
-    static const pellin::Transport serial{&PortInit, &OpenPort, &ClosePort, &WritePort, &ReadPort,
-                                          &SetDTR,   &ClrDTR,   &SetRTS,    &ClrRTS,    &WaitPort};
     // Never destroyed: a worker nobody joins may still be running when the process exits.
-    static pellin::Engine* engine = new pellin::Engine(serial, pellin::SystemClock());
+    static pellin::Engine* engine = new pellin::Engine(SerialComponent(), pellin::SystemClock());
     return *engine;
 }
 

@@ -1,18 +1,22 @@
 #include "image_file.h"
 
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pellin {
 
 bool ImageFile::Open(const char* path) {
     Close();
-    file_ = std::fopen(path, "rb");
-    if (file_ == nullptr)
+    // Without O_NONBLOCK opening a FIFO waits for a writer, for ever; only a regular file has
+    // an end to read to.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
     struct stat info {};
-    if (fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) {
-        Close();
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || (file_ = fdopen(fd, "rb")) == nullptr) {
+        ::close(fd);
         return false;
     }
     length_ = static_cast<uint64_t>(info.st_size);

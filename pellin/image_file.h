@@ -18,7 +18,8 @@ public:
     ImageFile& operator=(const ImageFile&) = delete;
     ~ImageFile() { Close(); }
 
-    // False when the file cannot be opened or is not a regular file.
+    // False when the file cannot be opened or is not a regular file (a FIFO or a device is
+    // refused without waiting).
     bool Open(const char* path);
     void Close();
 

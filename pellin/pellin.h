@@ -7,12 +7,17 @@
  * the port at a time: one started while a download worker runs is refused (see each export).
  * Results are read by polling; nothing is pushed to the caller and no exception leaves.
  *
+ * Each frame's answer is the first byte that comes after it is sent: bytes already waiting
+ * are dropped before every frame, and after a refusal the line must be quiet for 100 ms
+ * before the frame goes again, so a stray byte cannot shift the answers of later frames.
+ *
  * Job error codes (getError):
  *   0 finished, or nothing to report       1 time-out: the device did not answer a frame
  *   2 refused five times, last with NAK    3 the device answered ESC (programming failed)
  *   4 refused five times, last with another byte; also: the port failed to open, the device
  *     did not synchronise, or an image line is longer than 80 characters
- *   5 the image file could not be opened or read, or its path does not fit 260 bytes
+ *   5 the image file could not be opened or read, is not a regular file (a FIFO or a
+ *     device is refused without waiting), or its path does not fit 260 bytes
  */
 #ifndef PELLIN_PELLIN_H
 #define PELLIN_PELLIN_H
@@ -92,7 +97,8 @@ PELLIN_API int32_t CheckDevice(void);
 /*
  * Sends "Z" up to 21 times, 10 ms apart, and expects "Z" back. Returns 1 on an answer,
  * 0 when none came, -1 when the port cannot be opened or a worker is running.
- * Takes about 20 ms plus up to 21 x 10 ms.
+ * Takes about 20 ms plus up to 21 x 10 ms; after an answer it waits until the line has been
+ * quiet for 50 ms, so that no late echo is left for the next job.
  */
 PELLIN_API int32_t CheckZ(void);
 

@@ -12,6 +12,7 @@ constexpr uint32_t kZSettleMs = 20;
 constexpr uint32_t kZTryMs = 10;
 constexpr uint32_t kZAfterAnswerMs = 50;
 constexpr int kZTries = 21;
+constexpr uint32_t kZDrainLimitMs = 1000;
 
 } // namespace
 
@@ -48,8 +49,9 @@ int32_t Engine::CheckDevice() {
         Release();
         return 0;
     }
-    // 2. Let the device settle.
+    // 2. Let the device settle; what it sent meanwhile is no echo.
     Pause(kDeviceSettleMs);
+    DiscardInput();
     // 3. Each name character must come back, timed from the end of its write.
     int32_t result = 1;
     for (const char* c = kDeviceName; *c != '\0'; ++c) {
@@ -61,7 +63,8 @@ int32_t Engine::CheckDevice() {
             break;
         }
     }
-    // 4. Close.
+    // 4. Close, leaving no late echo behind.
+    DiscardInput();
     port_.ClosePort();
     Release();
     return result;
@@ -84,7 +87,9 @@ int32_t Engine::CheckZ() {
         port_.WritePort(&probe, 1);
         uint8_t answer = 0;
         if (WaitByte(start, kZTryMs, &answer) && answer == static_cast<uint8_t>(probe)) {
-            Pause(kZAfterAnswerMs);
+            // Echoes of the earlier tries may still be under way; the wait takes them in, so
+            // that none is left to be taken for the answer to a job's first frame.
+            DiscardUntilQuiet(kZAfterAnswerMs, kZDrainLimitMs);
             port_.ClosePort();
             Release();
             return 1;

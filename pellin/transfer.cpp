@@ -18,7 +18,10 @@ Status Engine::SendAndWait(uint32_t seconds) {
     const int32_t length = static_cast<int32_t>(std::strlen(state_.line));
     uint32_t refusals = 0;
     for (;;) {
-        // 1. Send the frame and time the reply from here.
+        // 1. Send the frame and time the reply from here. A byte already waiting (line noise,
+        // a late echo, a second answer) would otherwise be taken for this frame's answer and
+        // shift every later one.
+        DiscardInput();
         port_.WritePort(state_.line, length);
         const uint32_t start = clock_.Tick();
         // 2. No reply in time: time-out; the frame is not sent again.
@@ -33,6 +36,9 @@ Status Engine::SendAndWait(uint32_t seconds) {
         // 4. Any other byte is a refusal; NAKs and others count together.
         if (++refusals == kMaxRefusals)
             return reply == kNak ? kRefusedNak : kRefusedOther;
+        // The refusing byte may be a stray one with this frame's answer still under way: let
+        // the line settle so that the next answer is to the frame sent again.
+        DiscardUntilQuiet(kQuietAfterRefusalMs, seconds * 1000);
     }
 }
 

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -350,17 +352,25 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"SeriesFirstFileMissing", {{"X.H01", text({kGood})}}, "X.H00", 5}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
-TEST_F(Convert, ReplacesExistingPlnWithUsualMode) {
+// A new PLN gets the usual mode; one that replaces a PLN keeps the old file's permissions.
+TEST_F(Convert, PlnModeIsUsualOrKept) {
     put({{"X.HEX", text({kGood})}});
-    writeFile(work / "X.PLN", "old image\r\n");
-    const mode_t old = ::umask(022);
-    EXPECT_EQ(convert("X.HEX"), 0);
-    ::umask(old);
-    EXPECT_EQ(readFile(work / "X.PLN"), plnText({{data(0x4000, c4)}}));
-    struct stat st;
-    ASSERT_EQ(::stat((work / "X.PLN").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
-    EXPECT_EQ(listDir(work.path()), (std::vector<std::string>{"X.HEX", "X.PLN"}));
+    const mode_t umask = ::umask(022);
+    for (const mode_t old : {mode_t(0), mode_t(0600), mode_t(0640), mode_t(0444)}) {
+        if (old != 0) {
+            writeFile(work / "X.PLN", "old image\r\n");
+            ::chmod((work / "X.PLN").c_str(), old);
+        }
+        EXPECT_EQ(convert("X.HEX"), 0);
+        EXPECT_EQ(readFile(work / "X.PLN"), plnText({{data(0x4000, c4)}}));
+        struct stat st;
+        ASSERT_EQ(::stat((work / "X.PLN").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, old != 0 ? old : 0644u) << std::oct << old;
+        EXPECT_EQ(listDir(work.path()), (std::vector<std::string>{"X.HEX", "X.PLN"}));
+        ::chmod((work / "X.PLN").c_str(), 0644);
+        ::unlink((work / "X.PLN").c_str());
+    }
+    ::umask(umask);
 }
 
 TEST_F(Convert, EmptyInputGivesEightEmptyBlocks) {
@@ -369,35 +379,74 @@ TEST_F(Convert, EmptyInputGivesEightEmptyBlocks) {
     EXPECT_EQ(readFile(work / "X.PLN"), plnText({}));
 }
 
-TEST_F(Convert, InputIsAFolder) {
-    ::mkdir((work / "D.HEX").c_str(), 0755);
-    EXPECT_EQ(convert("D.HEX"), 5);
-    EXPECT_FALSE(exists(work / "D.PLN"));
+// Runs a conversion in a child process, so that one that hangs fails the test instead of
+// stopping it: -1 when it has not returned within five seconds.
+int32_t convertWithin5s(const std::string& path) {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(callKaldun(path.c_str()));
+    int status = 0;
+    for (int i = 0; i < 500 && ::waitpid(child, &status, WNOHANG) == 0; ++i)
+        ::usleep(10000);
+    if (::kill(child, SIGKILL) == 0 && ::waitpid(child, &status, 0) == child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
 }
+
+struct SpecialCase {
+    const char* name;
+    std::string special; // made a FIFO (.HE0 and F.HEX), a folder (D) or a link to /dev/zero
+    std::string input;
+    int32_t code;
+};
+
+class SpecialInput : public Convert, public testing::WithParamInterface<SpecialCase> {};
+
+// Only regular files are read: a FIFO or a device as input is refused at once, never waited
+// on or read for ever.
+TEST_P(SpecialInput, IsRefusedAtOnce) {
+    const SpecialCase& c = GetParam();
+    put({{"X.HEC", text({kGood})}});
+    const std::string special = work / c.special;
+    ASSERT_EQ(c.special[0] == 'D'   ? ::mkdir(special.c_str(), 0755)
+              : c.special[0] == 'Z' ? ::symlink("/dev/zero", special.c_str())
+                                    : ::mkfifo(special.c_str(), 0600),
+              0);
+    EXPECT_EQ(convertWithin5s(work / c.input), c.code);
+    EXPECT_FALSE(exists(work / "X.PLN"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SpecialInput,
+                         testing::Values(SpecialCase{"Folder", "D.HEX", "D.HEX", 5},
+                                         SpecialCase{"Fifo", "F.HEX", "F.HEX", 5},
+                                         SpecialCase{"DevZero", "Z.HEX", "Z.HEX", 5},
+                                         SpecialCase{"FifoCompanion", "X.HE0", "X.HEC", 1}),
+                         [](const testing::TestParamInfo<SpecialCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(Convert, NullPath) {
     EXPECT_EQ(callKaldun(nullptr), 5);
 }
 
-// A path of 255 bytes fits the 256-byte buffer with its NUL; 256 bytes do not, and nothing
-// is read or written for it.
+// A path of 255 bytes fits the 256-byte buffer with its NUL and is written, even as one file
+// name of the longest length in the current folder; 256 bytes do not fit, and nothing is read
+// or written for them.
 TEST_F(Convert, PathLengthLimit) {
-    std::string dir = work.path();
-    while (dir.size() < 255 - 12)
-        dir += "/" + std::string(std::min<std::size_t>(40, 255 - 12 - dir.size()), 'd');
-    std::filesystem::create_directories(dir);
-    const std::string fits = dir + "/" + std::string(255 - dir.size() - 5, 'n') + ".HEX";
-    ASSERT_EQ(fits.size(), 255u);
+    const std::string back = std::filesystem::current_path();
+    ASSERT_EQ(::chdir(work.path().c_str()), 0);
+    const std::string fits = std::string(251, 'n') + ".HEX";
     writeFile(fits, text({kGood}));
     EXPECT_EQ(callKaldun(fits.c_str()), 0);
-    EXPECT_TRUE(exists(fits.substr(0, fits.size() - 3) + "PLN"));
-
-    const std::string tooLong = dir + "/" + std::string(256 - dir.size() - 5, 'n') + ".HEX";
+    const std::string tooLong = "./" + std::string(250, 'm') + ".HEX";
     ASSERT_EQ(tooLong.size(), 256u);
     writeFile(tooLong, text({kGood}));
     EXPECT_EQ(callKaldun(tooLong.c_str()), 5);
-    EXPECT_FALSE(exists(tooLong.substr(0, tooLong.size() - 3) + "PLN"));
     EXPECT_EQ(callKaldun((tooLong + std::string(1000, 'x')).c_str()), 5);
+    ASSERT_EQ(::chdir(back.c_str()), 0);
+    EXPECT_EQ(listDir(work.path()), (std::vector<std::string>{std::string(250, 'm') + ".HEX",
+                                                              std::string(251, 'n') + ".HEX",
+                                                              std::string(251, 'n') + ".PLN"}));
 }
 
 TEST_F(Convert, PlnCannotBeCreated) {

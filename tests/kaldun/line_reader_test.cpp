@@ -60,13 +60,4 @@ TEST(LineReader, LongLines) {
     EXPECT_EQ(reader.next(line, blank, 600), kaldun::LineReader::Status::End);
 }
 
-TEST(LineReader, FolderGivesReadError) {
-    TempDir dir;
-    kaldun::LineReader reader;
-    ASSERT_TRUE(reader.open(dir.path()));
-    std::string_view line;
-    bool blank = false;
-    EXPECT_EQ(reader.next(line, blank, 600), kaldun::LineReader::Status::ReadError);
-}
-
 } // namespace

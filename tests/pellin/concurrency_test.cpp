@@ -127,4 +127,24 @@ TEST(Concurrency, OneWorkerAtATime) {
     EXPECT_EQ(opens, launched.load() + probesAnswered.load());
 }
 
+// Two engines over two fakes run jobs at the same time: each port sees its own job only.
+TEST(Concurrency, TwoPortsStayApart) {
+    FakePort good;
+    FakePort failing;
+    good.device = FakePort::AckEverything();
+    failing.device = FakePort::FrameReplies({ACK, ACK, 0x1B});
+    pellin::Engine first(good.Transport(), good.Clock());
+    pellin::Engine second(failing.Transport(), failing.Clock());
+    testsupport::TempDir dir;
+    const std::string path = dir.Write("a.pln", testsupport::DataRecord(0, {1}) + "\r\n");
+    first.BotLoad(path.c_str());
+    second.BotLoad(path.c_str());
+    WaitIdle(first);
+    WaitIdle(second);
+    EXPECT_EQ(first.getError(), 0);
+    EXPECT_EQ(second.getError(), 3);
+    EXPECT_EQ(good.writes.size(), 2u + 4u); // sync, headers, the line, end
+    EXPECT_EQ(failing.writes.size(), 3u);
+}
+
 } // namespace

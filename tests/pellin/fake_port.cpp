@@ -5,32 +5,30 @@
 
 namespace pellintest {
 
-namespace {
-
-FakePort* current = nullptr;
-
-} // namespace
-
 struct Trampolines {
-    static int32_t PortInit(const char* name, int32_t baud, int32_t parity, int32_t bits,
-                            int32_t stop) {
-        current->calls.push_back("PortInit");
-        current->portInitName = name;
-        current->portInitArgs = {baud, parity, bits, stop};
-        return current->portInitResult;
+    static FakePort& Of(void* context) { return *static_cast<FakePort*>(context); }
+    static int32_t PortInit(void* context, const char* name, int32_t baud, int32_t parity,
+                            int32_t bits, int32_t stop) {
+        FakePort& f = Of(context);
+        f.calls.push_back("PortInit");
+        f.portInitName = name;
+        f.portInitArgs = {baud, parity, bits, stop};
+        return f.portInitResult;
     }
-    static int32_t OpenPort() {
-        current->calls.push_back("OpenPort");
-        current->open = current->openResult == 0;
-        current->inbox_.clear(); // opening empties the queues
-        return current->openResult;
+    static int32_t OpenPort(void* context) {
+        FakePort& f = Of(context);
+        f.calls.push_back("OpenPort");
+        f.open = f.openResult == 0;
+        f.inbox_.clear(); // opening empties the queues
+        return f.openResult;
     }
-    static void ClosePort() {
-        current->calls.push_back("ClosePort");
-        current->open = false;
+    static void ClosePort(void* context) {
+        FakePort& f = Of(context);
+        f.calls.push_back("ClosePort");
+        f.open = false;
     }
-    static void WritePort(const char* data, int32_t count) {
-        FakePort& f = *current;
+    static void WritePort(void* context, const char* data, int32_t count) {
+        FakePort& f = Of(context);
         const std::string text(data, static_cast<size_t>(count));
         f.calls.push_back("write " + text);
         f.writes.push_back(text);
@@ -42,20 +40,20 @@ struct Trampolines {
         for (const Answer& a : f.device(text))
             f.inbox_.emplace_back(f.nowMs + a.afterMs, a.byte);
     }
-    static int32_t ReadPort(uint8_t* byte) {
-        FakePort& f = *current;
+    static int32_t ReadPort(void* context, uint8_t* byte) {
+        FakePort& f = Of(context);
         if (f.inbox_.empty() || f.inbox_.front().first > f.nowMs)
             return 0;
         *byte = f.inbox_.front().second;
         f.inbox_.pop_front();
         return 1;
     }
-    static void SetDTR() { current->calls.push_back("SetDTR"); }
-    static void ClrDTR() { current->calls.push_back("ClrDTR"); }
-    static void SetRTS() { current->calls.push_back("SetRTS"); }
-    static void ClrRTS() { current->calls.push_back("ClrRTS"); }
-    static int32_t WaitPort(int32_t ms) {
-        FakePort& f = *current;
+    static void SetDTR(void* context) { Of(context).calls.push_back("SetDTR"); }
+    static void ClrDTR(void* context) { Of(context).calls.push_back("ClrDTR"); }
+    static void SetRTS(void* context) { Of(context).calls.push_back("SetRTS"); }
+    static void ClrRTS(void* context) { Of(context).calls.push_back("ClrRTS"); }
+    static int32_t WaitPort(void* context, int32_t ms) {
+        FakePort& f = Of(context);
         if (f.yieldInWaits)
             std::this_thread::yield();
         if (ms < 0)
@@ -69,35 +67,35 @@ struct Trampolines {
         f.nowMs = until;
         return 0;
     }
-    static uint32_t Tick() { return current->startTick_ + current->nowMs; }
-    static void Sleep(uint32_t ms) {
-        if (current->yieldInWaits)
+    static uint32_t Tick(void* context) { return Of(context).startTick_ + Of(context).nowMs; }
+    static void Sleep(void* context, uint32_t ms) {
+        FakePort& f = Of(context);
+        if (f.yieldInWaits)
             std::this_thread::yield();
-        current->nowMs += ms;
-        if (current->onSleep)
-            current->onSleep();
+        f.nowMs += ms;
+        if (f.onSleep)
+            f.onSleep();
     }
 };
 
-FakePort::FakePort(uint32_t startTick) : startTick_(startTick) {
-    current = this;
+FakePort::FakePort(uint32_t startTick) : startTick_(startTick) {}
+
+pellin::Transport FakePort::Transport() {
+    return pellin::Transport{this,
+                             &Trampolines::PortInit,
+                             &Trampolines::OpenPort,
+                             &Trampolines::ClosePort,
+                             &Trampolines::WritePort,
+                             &Trampolines::ReadPort,
+                             &Trampolines::SetDTR,
+                             &Trampolines::ClrDTR,
+                             &Trampolines::SetRTS,
+                             &Trampolines::ClrRTS,
+                             &Trampolines::WaitPort};
 }
 
-FakePort::~FakePort() {
-    if (current == this)
-        current = nullptr;
-}
-
-pellin::Transport FakePort::Transport() const {
-    return pellin::Transport{&Trampolines::PortInit,  &Trampolines::OpenPort,
-                             &Trampolines::ClosePort, &Trampolines::WritePort,
-                             &Trampolines::ReadPort,  &Trampolines::SetDTR,
-                             &Trampolines::ClrDTR,    &Trampolines::SetRTS,
-                             &Trampolines::ClrRTS,    &Trampolines::WaitPort};
-}
-
-pellin::Clock FakePort::Clock() const {
-    return pellin::Clock{&Trampolines::Tick, &Trampolines::Sleep};
+pellin::Clock FakePort::Clock() {
+    return pellin::Clock{this, &Trampolines::Tick, &Trampolines::Sleep};
 }
 
 FakePort::Device FakePort::AckEverything() {

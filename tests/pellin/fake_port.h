@@ -25,12 +25,12 @@ public:
     using Device = std::function<std::vector<Answer>(const std::string& written)>;
 
     explicit FakePort(uint32_t startTick = 1000);
-    ~FakePort();
     FakePort(const FakePort&) = delete;
     FakePort& operator=(const FakePort&) = delete;
 
-    pellin::Transport Transport() const;
-    pellin::Clock Clock() const;
+    // Tables whose operations work on this fake; it must outlive every engine given them.
+    pellin::Transport Transport();
+    pellin::Clock Clock();
 
     // Script.
     Device device; // default: no answer at all

@@ -198,6 +198,23 @@ TEST_F(EndToEnd, CorruptLineIsRefused) {
     EXPECT_EQ(Count(StoppedLog(), "\"" + bad + "\" NAK"), 5u);
 }
 
+// One stray byte on the line, then a refusal: the refused record is the one sent again, so
+// success means every record was acknowledged.
+TEST_F(EndToEnd, StrayByteShiftsNoAnswer) {
+    StartSim({"--baud", "115200", "--extra-byte-at", "40", "--nak-at", "80"});
+    BotLoad(Image(8, 32).c_str());
+    const JobEnd end = WaitForJob();
+    EXPECT_EQ(end.error, 0);
+    WaitPortFree();
+    const std::string text = StoppedLog();
+    const size_t refused = text.find("frame 80 \":");
+    ASSERT_NE(text.find(" ACK then 3F"), std::string::npos) << text;
+    ASSERT_NE(refused, std::string::npos) << text;
+    const std::string record = text.substr(refused + 9, text.find('"', refused + 10) - refused - 8);
+    EXPECT_EQ(text.compare(refused + 9 + record.size(), 4, " NAK"), 0) << text;
+    EXPECT_NE(text.find(record + " ACK", refused), std::string::npos) << record << "\n" << text;
+}
+
 // A device that stops answering: a real two-second time-out, one extra end frame that waits
 // its two seconds too, then code 1.
 TEST_F(EndToEnd, RealTimeOut) {

@@ -72,18 +72,20 @@ struct ZCase {
     int32_t result;
     size_t probes;
     uint32_t elapsedMs;
+    uint32_t echoMs = 1; // from the write to the answer
 };
 
 class CheckZ : public Probes, public ::testing::WithParamInterface<ZCase> {};
 
-// CheckZ: 20 ms settle, tries of 10 ms from before each write, 50 ms after an answer.
+// CheckZ: 20 ms settle, tries of 10 ms from before each write, 50 ms after an answer (until
+// the echoes of earlier tries have all come in).
 TEST_P(CheckZ, AnswersAndTiming) {
     const ZCase& c = GetParam();
     auto tries = std::make_shared<int>(0);
     port.device = [c, tries](const std::string&) -> std::vector<Answer> {
         ++*tries;
         if (c.answerOnTry == 0 || *tries >= c.answerOnTry)
-            return {{c.answer, 1}};
+            return {{c.answer, c.echoMs}};
         return {};
     };
     EXPECT_EQ(engine.CheckZ(), c.result) << c.scenario;
@@ -100,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ZCase{"answers at once", 1, 'Z', 1, 1, 20 + 1 + 50},
                       ZCase{"answers the third", 3, 'Z', 1, 3, 20 + 2 * 10 + 1 + 50},
                       ZCase{"silent", 100, 'Z', 0, 21, 20 + 21 * 10},
-                      ZCase{"wrong byte ends each try at once", 0, 'Y', 0, 21, 20 + 21 * 1}));
+                      ZCase{"wrong byte ends each try at once", 0, 'Y', 0, 21, 20 + 21 * 1},
+                      ZCase{"echoes 60 ms late", 1, 'Z', 1, 6, 20 + 5 * 10 + 60 + 50, 60}));
 
 // CheckZ tells a port that cannot be opened from a silent line, and does not close it.
 TEST_F(Probes, CheckZPortFailing) {

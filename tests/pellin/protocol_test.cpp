@@ -8,8 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <memory>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using pellintest::Answer;
@@ -95,17 +101,57 @@ TEST_P(SendAndWait, CountsRefusalsAndTimesOut) {
         EXPECT_EQ(w, pellin::kEndFrame);
 }
 
+// Each refusal lets the line settle before the frame goes again.
+constexpr uint32_t Q = pellin::kQuietAfterRefusalMs;
+
 INSTANTIATE_TEST_SUITE_P(
     Replies, SendAndWait,
     ::testing::Values(
         SendCase{"ack", {ACK}, pellin::kOk, 1, 1},
-        SendCase{"three naks then ack", {NAK, NAK, NAK, ACK}, pellin::kOk, 4, 4},
-        SendCase{"four naks then 41", {NAK, NAK, NAK, NAK, 0x41}, pellin::kRefusedOther, 5, 5},
-        SendCase{"four 41 then nak", {0x41, 0x41, 0x41, 0x41, NAK}, pellin::kRefusedNak, 5, 5},
+        SendCase{"three naks then ack", {NAK, NAK, NAK, ACK}, pellin::kOk, 4, 4 + 3 * Q},
+        SendCase{
+            "four naks then 41", {NAK, NAK, NAK, NAK, 0x41}, pellin::kRefusedOther, 5, 5 + 4 * Q},
+        SendCase{
+            "four 41 then nak", {0x41, 0x41, 0x41, 0x41, NAK}, pellin::kRefusedNak, 5, 5 + 4 * Q},
         SendCase{"esc", {ESC}, pellin::kProgramFail, 1, 1},
-        SendCase{"esc after a nak", {NAK, ESC}, pellin::kProgramFail, 2, 2},
+        SendCase{"esc after a nak", {NAK, ESC}, pellin::kProgramFail, 2, 2 + Q},
         SendCase{"silence", {NONE}, pellin::kTimeOut, 1, 2000},
-        SendCase{"nak then silence", {NAK, NONE}, pellin::kTimeOut, 2, 2001}));
+        SendCase{"nak then silence", {NAK, NONE}, pellin::kTimeOut, 2, 2001 + Q}));
+
+struct StrayCase {
+    const char* scenario;
+    std::vector<std::vector<Answer>> answers; // to each write in turn
+    std::string sent;                         // the frames written, A or B each
+};
+
+class StrayBytes : public Protocol, public ::testing::WithParamInterface<StrayCase> {};
+
+// Frame A then frame B, both accepted in the end: a byte beside A's answer is never taken for
+// B's, so a refused B is sent again, and an answer under way is not carried over.
+TEST_P(StrayBytes, EachAnswerBelongsToTheFrameJustSent) {
+    const StrayCase& c = GetParam();
+    auto next = std::make_shared<size_t>(0);
+    port.device = [c, next](const std::string&) {
+        return *next < c.answers.size() ? c.answers[(*next)++] : std::vector<Answer>{};
+    };
+    port.open = true;
+    std::string sent;
+    for (const char* frame : {"=A\n", "=B\n"}) {
+        engine.PutFrame(frame);
+        EXPECT_EQ(engine.SendAndWait(2), pellin::kOk) << c.scenario << frame;
+    }
+    for (const std::string& w : port.writes)
+        sent += w[1];
+    EXPECT_EQ(sent, c.sent) << c.scenario;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, StrayBytes,
+    ::testing::Values(StrayCase{"a second ack", {{{ACK}, {ACK}}, {{NAK}}, {{ACK}}}, "ABB"},
+                      StrayCase{"noise after the ack", {{{ACK}, {'?'}}, {{NAK}}, {{ACK}}}, "ABB"},
+                      StrayCase{"noise before a late answer",
+                                {{{'?', 1}, {ACK, 60}}, {{ACK, 70}}, {{NAK, 20}}, {{ACK}}},
+                                "AABB"}));
 
 // A wrap of the tick counter during the wait changes nothing.
 TEST(SendAndWaitClock, TimeOutAcrossTickWrap) {
@@ -398,12 +444,26 @@ TEST_F(Protocol, OverlongLineEndsJobWithCode4) {
     EXPECT_EQ(engine.getError(), 4);
 }
 
-// A directory given as image cannot be read: code 5, nothing sent after the link start.
+// A folder given as image cannot be read: code 5, nothing sent after the link start.
 TEST_F(Protocol, UnreadableImage) {
     port.device = FakePort::AckEverything();
     engine.BotLoad(dir.Path().c_str());
     EXPECT_EQ(port.writes.size(), 2u);
     EXPECT_EQ(engine.getError(), 5);
+}
+
+// A FIFO is refused without waiting for a writer (one comes after 4 s to end a wait).
+TEST(ImageFile, FifoIsRefusedAtOnce) {
+    testsupport::TempDir dir;
+    const std::string fifo = dir.Path() + "/fifo.pln";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    pellin::ImageFile file;
+    auto opened = std::async(std::launch::async, [&] { return file.Open(fifo.c_str()); });
+    if (opened.wait_for(std::chrono::seconds(4)) != std::future_status::ready) {
+        ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+        ADD_FAILURE() << "opening a FIFO waited";
+    }
+    EXPECT_FALSE(opened.get());
 }
 
 // --- progress -------------------------------------------------------------------------------

@@ -120,10 +120,19 @@ std::optional<uint8_t> BootLoader::Frame(const std::string& text, int64_t now) {
                std::uniform_real_distribution<double>(0, 1)(random_) < options_.refuseRate) {
         answer = options_.refuseByte;
     }
-    Log("frame %ld \"%s\" %s", frames_, text.c_str(), AnswerName(answer).c_str());
+    if (answer && options_.extraAt.count(frames_) != 0)
+        extra_ = options_.extraByte;
+    Log("frame %ld \"%s\" %s%s", frames_, text.c_str(), AnswerName(answer).c_str(),
+        extra_ ? (" then " + AnswerName(extra_)).c_str() : "");
     if (answer == kAck)
         Track(text, now);
     return answer;
+}
+
+std::optional<uint8_t> BootLoader::TakeExtra() {
+    const std::optional<uint8_t> extra = extra_;
+    extra_.reset();
+    return extra;
 }
 
 std::optional<uint8_t> BootLoader::Probe(uint8_t byte, int64_t now) {

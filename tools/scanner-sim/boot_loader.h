@@ -17,6 +17,8 @@ public:
 
     // One received byte that finished arriving at time now; returns the answer, if any.
     std::optional<uint8_t> Receive(uint8_t byte, int64_t now);
+    // A byte to send right after the answer Receive just gave, once (--extra-byte-at).
+    std::optional<uint8_t> TakeExtra();
 
     // Called when the line has been quiet; may complete a download. Returns the time at which
     // it wants to be called again (or -1).
@@ -40,6 +42,7 @@ private:
     std::mt19937 random_;
     std::string frame_;
     bool inFrame_ = false;
+    std::optional<uint8_t> extra_;
     long frames_ = 0;
     long downloads_ = 0;
     // Download tracking.

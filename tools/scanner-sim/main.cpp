@@ -201,6 +201,10 @@ int main(int argc, char** argv) {
                 const int64_t due = (ready > txFree ? ready : txFree) + byteNs;
                 txFree = due;
                 answers.push_back({due, *answer});
+                if (auto extra = device.TakeExtra()) {
+                    txFree += byteNs;
+                    answers.push_back({txFree, *extra});
+                }
             }
         }
         rxFree = first + n * byteNs;

@@ -29,6 +29,8 @@ Faults (frames are counted from 1, resent frames included):
   --silent-from N        answer nothing at all from frame N on (a device that hangs)
   --no-echo              answer no probe byte (the line looks empty)
   --check                NAK a frame whose record checksum is wrong
+  --extra-byte-at N[,N...]  after the answer to frame N send one byte more (line noise) ...
+  --extra-byte HH        ... this one (default 3F)
 
 Timing:
   --baud B               pace both directions at B baud, 10 bits per byte (default: no pacing)
@@ -75,7 +77,8 @@ bool ParseByte(const char* text, uint8_t& value) {
     return true;
 }
 
-bool ParseFrameList(const char* text, uint8_t reply, Options& options) {
+// Calls add(frame) for each frame number of a list such as "5,6,9".
+template <typename Add> bool ParseFrameList(const char* text, Add add) {
     std::string list = text == nullptr ? "" : text;
     if (list.empty())
         return false;
@@ -86,7 +89,7 @@ bool ParseFrameList(const char* text, uint8_t reply, Options& options) {
         long frame = 0;
         if (!ParseLong(item.c_str(), frame) || frame == 0)
             return false;
-        options.replyAt[frame] = reply;
+        add(frame);
         if (comma == std::string::npos)
             break;
         at = comma + 1;
@@ -119,15 +122,20 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         long number = 0;
         bool ok = true;
         if (name == "--nak-at") {
-            ok = ParseFrameList(value, 0x15, options);
+            ok = ParseFrameList(value, [&](long frame) { options.replyAt[frame] = 0x15; });
         } else if (name == "--esc-at") {
-            ok = ParseFrameList(value, 0x1B, options);
+            ok = ParseFrameList(value, [&](long frame) { options.replyAt[frame] = 0x1B; });
+        } else if (name == "--extra-byte-at") {
+            ok = ParseFrameList(value, [&](long frame) { options.extraAt.insert(frame); });
+        } else if (name == "--extra-byte") {
+            ok = ParseByte(value, options.extraByte);
         } else if (name == "--reply-at") {
             const char* colon = std::strchr(value, ':');
             uint8_t byte = 0;
             ok = colon != nullptr && ParseByte(colon + 1, byte);
             if (ok)
-                ok = ParseFrameList(std::string(value, colon).c_str(), byte, options);
+                ok = ParseFrameList(std::string(value, colon).c_str(),
+                                    [&](long frame) { options.replyAt[frame] = byte; });
         } else if (name == "--refuse-rate") {
             char* end = nullptr;
             options.refuseRate = std::strtod(value, &end);

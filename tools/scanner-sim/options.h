@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 namespace sim {
@@ -11,6 +12,8 @@ struct Options {
     long baud = 0;                   // 0: bytes are not paced
     long turnaroundUs = 0;           // device's time from a frame's LF to its answer
     std::map<long, uint8_t> replyAt; // frame number (from 1) -> answer byte
+    std::set<long> extraAt;          // frames whose answer is followed by one more byte
+    uint8_t extraByte = 0x3F;        // that byte
     double refuseRate = 0;           // chance of refusing any frame
     uint8_t refuseByte = 0x15;       // the byte a random refusal answers
     unsigned seed = 1;
