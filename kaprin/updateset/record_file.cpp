@@ -101,14 +101,15 @@ std::string FinalTarget(const std::string& path) {
     return path;
 }
 
-// A new file beside `target`, created with the permissions an ordinary new file gets.
+// A new file beside `target`, created with the permissions an ordinary new file gets. Its
+// name is short of its own, so that a target whose name is as long as the folder allows
+// still gets one.
 int CreateBeside(const std::string& target, std::string& tempPath) {
     const auto slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = folder + (folder == "." ? "/." : ".") + name + "." + std::to_string(::getpid()) +
-                   "." + std::to_string(attempt) + ".tmp";
+        tempPath = folder + ".kaprin-" + std::to_string(::getpid()) + "-" +
+                   std::to_string(attempt) + ".tmp";
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
