@@ -405,6 +405,19 @@ TEST(StationAutomatic, AlertsCountedAndCtrlCCloses) {
     EXPECT_EQ(SetupKeys(bench.store).size(), 7u);
 }
 
+// --port with a device path stands in for the stored map entry of the port in use: the
+// serial component gets it, the settings file never does.
+TEST(StationOnce, PortPathReachesTheMapUnstored) {
+    Bench bench;
+    bench.store.WriteSetting("Comm", "COM PORT", "2");
+    std::string file = bench.dir.Write("X.PLN", ":0140000000BF\r\n");
+    ScriptRun r = RunScript(bench, {"--once", "--yes", "--port", "/dev/ttyUSB7", "-F=" + file});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    ASSERT_FALSE(bench.serial.mapsSet.empty());
+    EXPECT_EQ(bench.serial.mapsSet.front()[2], "/dev/ttyUSB7");
+    EXPECT_TRUE(bench.store.Keys("Ports").empty());
+}
+
 // A port that cannot be used switches the automatic mode off; the station ends with 69.
 TEST(StationAutomatic, EndsWhenThePortCannotBeUsed) {
     Bench bench;
