@@ -1,5 +1,7 @@
 #include "kaprin/cli/cli_options.h"
 
+#include "kaprin/prefs/comm_settings.h"
+
 #include <array>
 #include <charconv>
 #include <string_view>
@@ -18,13 +20,17 @@ The program's own words, with the same meaning and settings as the window progra
   -E<n>       alert after n failed automatic downloads in a row (default 3, at most 9)
 
 Options of this front end (they are not stored):
-  --port N      use COM N (1 to 20) instead of the stored port
+  --port PORT   use COM N (1 to 20, or COMN) instead of the stored port, or a device
+                path (/dev/ttyUSB0, /dev/serial/by-id/...) for the stored port
   --baud RATE   use this baud rate instead of the stored one
   --once        one manual run of the file, then end; the exit status is 0 for a
                 good download and the library's result code otherwise
   --yes, --no   answer every question Yes or No (needed when there is no terminal)
   --log FILE    append one line per download to FILE ("-": standard output)
-  --list-ports  show COM1 to COM20, the device each one names, and whether it opens
+  --list-ports  show COM1 to COM20, the device each one names, and whether it opens,
+                then the serial devices found with their descriptions and by-id paths
+  --map COMN=PATH  store PATH as the device of COM N (for every later run)
+  --unmap COMN     clear the stored device of COM N
   --help, --version
 )";
 
@@ -38,20 +44,7 @@ std::optional<long> WholeNumber(std::string_view text) {
     return value;
 }
 
-constexpr std::array<int, 5> kListedRates{9600, 19200, 38400, 57600, 115200};
-
 } // namespace
-
-std::string PortPositionText(int port) {
-    return std::to_string(port - 1);
-}
-
-std::string BaudSettingText(int baud) {
-    for (std::size_t i = 0; i < kListedRates.size(); ++i)
-        if (kListedRates[i] == baud)
-            return std::to_string(i);
-    return std::to_string(baud);
-}
 
 ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
     ParsedOptions parsed;
@@ -94,12 +87,27 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
             auto text = takeValue();
             if (!text)
                 return parsed;
+            if (!text->empty() && text->front() == '/') {
+                if (text->size() > kMaxPathBytes) {
+                    parsed.error = "--port: the device path is longer than " +
+                                   std::to_string(kMaxPathBytes) + " bytes";
+                    return parsed;
+                }
+                o.portPath = *text;
+                o.port.reset();
+                continue;
+            }
             auto n = WholeNumber(*text);
-            if (!n || *n < 1 || *n > 20) {
-                parsed.error = "--port: \"" + *text + "\" is not a port number from 1 to 20";
+            if (!n)
+                n = comm::ParseComName(*text);
+            if (!n || *n < 1 || *n > comm::kPorts) {
+                parsed.error = "--port: \"" + *text +
+                               "\" is not a port number from 1 to 20, COM1 to COM20 or a "
+                               "device path";
                 return parsed;
             }
             o.port = static_cast<int>(*n);
+            o.portPath.clear();
         } else if (name == "--baud") {
             auto text = takeValue();
             if (!text)
@@ -120,6 +128,25 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
                 return parsed;
             }
             o.logFile = *text;
+        } else if (name == "--map" || name == "--unmap") {
+            auto text = takeValue();
+            if (!text)
+                return parsed;
+            const bool map = name == "--map";
+            const auto eq = text->find('=');
+            const std::string port = map && eq != std::string::npos ? text->substr(0, eq) : *text;
+            const std::string path = map && eq != std::string::npos ? text->substr(eq + 1) : "";
+            const auto n = comm::ParseComName(port);
+            if (!n || (map && eq == std::string::npos)) {
+                parsed.error = name + ": \"" + *text + "\" is not " +
+                               (map ? "COM<n>=PATH" : "COM<n>") + " with n from 1 to 20";
+                return parsed;
+            }
+            if (map && (path.empty() || path.front() != '/' || path.size() > kMaxPathBytes)) {
+                parsed.error = "--map: \"" + path + "\" is not a device path (it starts with /)";
+                return parsed;
+            }
+            o.mapEdits.emplace_back(*n, path);
         } else if (name == "--yes" || name == "--no") {
             if (!noValue())
                 return parsed;

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kaprin::cli {
@@ -15,10 +16,13 @@ enum class AnswerPolicy { Ask, Yes, No };
 struct CliOptions {
     std::vector<std::string> modelWords; // the program's words, in order
     std::optional<int> port;             // 1 to 20: COM1 to COM20
+    std::string portPath;                // --port with a device path, for the port in use
     std::optional<int> baud;             // the rate itself
     AnswerPolicy answers = AnswerPolicy::Ask;
     bool once = false;
     bool listPorts = false;
+    // --map COM<n>=PATH and --unmap COM<n> (an empty path), in the order given.
+    std::vector<std::pair<int, std::string>> mapEdits;
     bool help = false;
     bool version = false;
     std::string logFile;
@@ -32,14 +36,10 @@ struct ParsedOptions {
 // `args` are the words after the program's name.
 ParsedOptions ParseCliOptions(const std::vector<std::string>& args);
 
-// The "Comm" values that put a port number (1 to 20) and a rate into force the way
-// start-up reads them: a port position, and a rate position 0 to 4 for the five listed
-// rates or the rate itself for any other.
-std::string PortPositionText(int port);
-std::string BaudSettingText(int baud);
-
 inline constexpr int kMinBaud = 50;
 inline constexpr int kMaxBaud = 4000000;
+// The serial component takes port names of at most this many bytes.
+inline constexpr std::size_t kMaxPathBytes = 255;
 
 extern const char* const kUsage;
 

@@ -8,6 +8,7 @@
 #include "kaprin/cli/steady_clock.h"
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/library_binding.h"
+#include "kaprin/serial/system_serial_ports.h"
 #include "kaprin/store/qsettings_store.h"
 #include "kaprin/version.h"
 
@@ -57,14 +58,8 @@ int main(int argc, char** argv) {
         std::printf("kaprin-cli %s\n", kaprin::kVersionText);
         return kExitOk;
     }
-    if (options.listPorts) {
-        std::fputs(FormatPortList(ListPorts()).c_str(), stdout);
-        return kExitOk;
-    }
 
     const std::string programDir = ProgramDir(argv[0]);
-    int signalFd = InstallCloseSignals();
-    SteadyClock clock;
     const QString settingsPath = kaprin::QSettingsStore::DefaultPath();
     if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty()) {
         std::fprintf(stderr, "kaprin-cli: %s: remove it or point XDG_CONFIG_HOME elsewhere\n",
@@ -72,17 +67,50 @@ int main(int argc, char** argv) {
         return kExitConfig;
     }
     kaprin::QSettingsStore settings(settingsPath);
-    StationBindings bindings{settings, clock,
+    kaprin::SystemSerialPorts serial(programDir);
+    if (!options.mapEdits.empty() || options.listPorts) {
+        const auto devices = serial.Detect();
+        for (const auto& [number, given] : options.mapEdits) {
+            // A found device is stored by its stable path, so that it stays mapped in
+            // another USB socket.
+            const kaprin::SerialDevice* device = kaprin::FindDevice(devices, given);
+            const std::string path = device ? kaprin::StablePath(*device) : given;
+            if (!kaprin::comm::WritePortMapEntry(settings, number, path)) {
+                std::fprintf(stderr, "kaprin-cli: cannot save the port map to %s\n",
+                             settings.Location().c_str());
+                return kExitConfig;
+            }
+            if (path != given)
+                std::printf("COM%d=%s\n", number, path.c_str());
+            else if (!path.empty() && !kaprin::InspectDeviceFile(path).present)
+                std::fprintf(stderr, "kaprin-cli: note: %s does not exist now\n", path.c_str());
+        }
+        if (options.listPorts) {
+            const kaprin::comm::PortMap map = kaprin::comm::ReadPortMap(settings);
+            serial.SetPortMap(map);
+            std::fputs(FormatPortList(ListPorts(serial, map), devices).c_str(), stdout);
+        }
+        return kExitOk;
+    }
+
+    int signalFd = InstallCloseSignals();
+    SteadyClock clock;
+    StationBindings bindings{settings,
+                             clock,
                              [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::PellinApi> {
                                  return std::make_unique<kaprin::PellinLibrary>(w, programDir);
                              },
                              [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::KaldunApi> {
                                  return std::make_unique<kaprin::KaldunLibrary>(w, programDir);
                              },
-                             [](int n) {
-                                 PortInfo port = ProbePort(n);
-                                 return port.opens ? std::string() : port.problem;
-                             }};
+                             [&serial](int n) {
+                                 const kaprin::PortState state =
+                                     serial.ProbePort("COM" + std::to_string(n));
+                                 return state.condition == kaprin::PortCondition::Usable
+                                            ? std::string()
+                                            : DescribeState(state);
+                             },
+                             &serial};
     int status = RunStation(options, programDir, TerminalIo::Probe(0, 1, signalFd), bindings);
     std::fflush(stdout);
     return status;

@@ -1,82 +1,65 @@
 #include "kaprin/cli/port_list.h"
 
-#include "rs232/rs232.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kaprin::cli {
 
-std::string PortDevice(int number) {
-    char path[256];
-    const std::string name = "COM" + std::to_string(number);
-    return ::MapPortName(name.c_str(), path, sizeof path) == RS232_OK ? std::string(path)
-                                                                      : std::string();
-}
-
-PortInfo ProbePort(int number) {
-    PortInfo p;
-    p.number = number;
-    std::string var = "RS232_COM" + std::to_string(number);
-    const char* set = std::getenv(var.c_str());
-    p.fromEnvironment = set && *set;
-    p.device = PortDevice(number);
-
-    struct stat st {};
-    if (stat(p.device.c_str(), &st) != 0) {
-        p.problem = errno == ENOENT ? "missing" : std::strerror(errno);
-        return p;
-    }
-    p.exists = true;
-    // Non-blocking, so that a modem port without carrier does not hold the listing up.
-    int fd = open(p.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        p.problem = errno == EBUSY ? "in use by another program" : std::strerror(errno);
-        return p;
-    }
-    bool terminal = isatty(fd) == 1;
-    close(fd);
-    if (!terminal) {
-        p.problem = "not a serial device";
-        return p;
-    }
-    p.opens = true;
-    return p;
-}
-
-std::vector<PortInfo> ListPorts() {
+std::vector<PortInfo> ListPorts(SerialPorts& serial, const comm::PortMap& map) {
     std::vector<PortInfo> ports;
-    for (int n = 1; n <= 20; ++n)
-        ports.push_back(ProbePort(n));
+    for (int n = 1; n <= comm::kPorts; ++n) {
+        PortInfo p;
+        p.number = n;
+        p.device = serial.MapPortName(n);
+        p.source = PortSource(n, map);
+        // The probe also tries the lock, so a port another station holds shows as busy.
+        p.state = serial.ProbePort("COM" + std::to_string(n));
+        ports.push_back(std::move(p));
+    }
     return ports;
 }
 
-std::string FormatPortList(const std::vector<PortInfo>& ports) {
+std::string DescribeState(const PortState& s) {
+    switch (s.condition) {
+    case PortCondition::Usable:
+        return "can be opened";
+    case PortCondition::Missing:
+        return "missing";
+    case PortCondition::NoPermission:
+        return s.group.empty() ? "no permission" : "no permission (group " + s.group + ")";
+    case PortCondition::Busy:
+        return s.holderPid > 0 ? "busy (process " + std::to_string(s.holderPid) + ")" : "busy";
+    case PortCondition::NotATerminal:
+        return "not a serial device";
+    case PortCondition::Failed:
+        break;
+    }
+    return std::string("cannot be opened: ") + (s.error ? std::strerror(s.error) : "unknown");
+}
+
+std::string FormatPortList(const std::vector<PortInfo>& ports,
+                           const std::vector<SerialDevice>& devices) {
     std::size_t width = 12;
     for (const PortInfo& p : ports)
         width = std::max(width, p.device.size());
     std::string out;
     for (const PortInfo& p : ports) {
-        char name[8];
-        std::snprintf(name, sizeof name, "COM%d", p.number);
-        std::string line = name;
+        std::string line = "COM" + std::to_string(p.number);
         line.resize(7, ' ');
         line += p.device;
         line.resize(7 + width + 2, ' ');
-        if (p.opens)
-            line += "can be opened";
-        else if (p.exists)
-            line += "exists, cannot be opened: " + p.problem;
-        else
-            line += p.problem;
-        if (p.fromEnvironment)
-            line += "  (RS232_COM" + std::to_string(p.number) + ")";
+        line += DescribeState(p.state) + "  (" + p.source + ")";
         out += line + "\n";
+    }
+    out += "\nSerial devices found:\n";
+    if (devices.empty())
+        out += "  none\n";
+    for (const SerialDevice& d : devices) {
+        out += "  " + d.devicePath + "  " + DescribeDevice(d) + "\n";
+        if (!d.byIdPath.empty())
+            out += "    " + d.byIdPath + "\n";
+        if (d.present && !d.mayOpen)
+            out += "    no permission" + (d.group.empty() ? "" : " (group " + d.group + ")") + "\n";
     }
     return out;
 }

@@ -1,7 +1,9 @@
 // The ports a station can use, for --list-ports: COM1 to COM20, the device each one
-// names on this computer ($RS232_COM<n>, else /dev/ttyS<n-1>, as the serial component
-// maps them), and whether it exists and can be opened.
+// names on this computer (as the serial component maps it: $RS232_COM<n>, the stored map,
+// else /dev/ttyS<n-1>) and whether it can be opened now, then the serial devices found.
 #pragma once
+
+#include "kaprin/prefs/serial_devices.h"
 
 #include <string>
 #include <vector>
@@ -11,15 +13,14 @@ namespace kaprin::cli {
 struct PortInfo {
     int number = 0;     // 1 to 20
     std::string device; // the path the port names
-    bool fromEnvironment = false;
-    bool exists = false;
-    bool opens = false;
-    std::string problem; // why it does not exist or open
+    std::string source; // "RS232_COM<n>", "map" or "default"
+    PortState state;
 };
 
-std::string PortDevice(int number);
-PortInfo ProbePort(int number);
-std::vector<PortInfo> ListPorts();
-std::string FormatPortList(const std::vector<PortInfo>& ports);
+std::vector<PortInfo> ListPorts(SerialPorts& serial, const comm::PortMap& map);
+// "can be opened", "busy (process 1234)", "no permission (group dialout)", …
+std::string DescribeState(const PortState& state);
+std::string FormatPortList(const std::vector<PortInfo>& ports,
+                           const std::vector<SerialDevice>& devices);
 
 } // namespace kaprin::cli

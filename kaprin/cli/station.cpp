@@ -1,10 +1,11 @@
 #include "kaprin/cli/station.h"
 
 #include "kaprin/cli/exit_status.h"
-#include "kaprin/cli/port_list.h"
 #include "kaprin/cli/port_override_store.h"
 #include "kaprin/cli/service_notify.h"
 #include "kaprin/core/frm_main.h"
+#include "kaprin/prefs/device_texts.h"
+#include "kaprin/prefs/port_check.h"
 #include "kaprin/record/download_log.h"
 
 #include <cstdlib>
@@ -28,16 +29,19 @@ class StationRun {
 public:
     StationRun(const CliOptions& options, const std::string& programDir, TerminalIo io,
                StationBindings b, int errFd)
-        : options_(options), errFd_(errFd), clock_(b.clock),
-          store_(b.store,
-                 options.port ? std::optional(PortPositionText(*options.port)) : std::nullopt,
-                 options.baud ? std::optional(BaudSettingText(*options.baud)) : std::nullopt),
+        : options_(options), errFd_(errFd), clock_(b.clock), serial_(b.serial),
+          store_(b.store, options.port, options.baud, options.portPath),
           windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
-          kaldunLib_(b.makeKaldun(windows_)), portProblem_(b.portProblem),
+          kaldunLib_(b.makeKaldun(windows_)), checked_(*pellinLib_, b.serial),
+          portProblem_(b.portProblem),
           record_([this] { return options_.logFile; },
-                  [](std::int32_t index) { return PortDevice(index + 1); }),
-          frm_(Ports{windows_, b.clock, store_, *pellinLib_, *kaldunLib_, &record_}, programDir,
-               options.modelWords) {
+                  [this](std::int32_t index) { return Device(index + 1); }),
+          frm_(Ports{windows_, b.clock, store_, checked_, *kaldunLib_, &record_, b.serial},
+               programDir, options.modelWords) {
+        // Why the port cannot be used, beside the run's own message and status.
+        checked_.onProblem = [this](const PortState& s) {
+            WriteErr(errFd_, PortProblemText(s, frm_.langTable));
+        };
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
         windows_.onPump = [this] { Show(); };
@@ -70,11 +74,15 @@ private:
             frm_.Form_QueryUnload();
         }
     }
+    // The device COM<n> maps to now, as the serial component maps it.
+    std::string Device(int n) const {
+        return serial_ && n >= 1 && n <= comm::kPorts ? serial_->MapPortName(n) : std::string();
+    }
     std::string PortName() const {
         int n = frm_.PortIndex() + 1;
         std::string name = "COM" + std::to_string(n);
-        if (n >= 1 && n <= 20)
-            name += " (" + PortDevice(n) + ")";
+        if (const std::string device = Device(n); !device.empty())
+            name += " (" + device + ")";
         return name;
     }
     void PrintHeader();
@@ -85,10 +93,12 @@ private:
     const CliOptions& options_;
     int errFd_;
     Clock& clock_;
+    SerialPorts* serial_;
     PortOverrideStore store_;
     TerminalWindows windows_;
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
+    PortCheckingPellin checked_;
     std::function<std::string(int)> portProblem_;
     record::RecordWriter record_;
     FrmMain frm_;

@@ -23,6 +23,8 @@ struct StationBindings {
     // Why COM<n> cannot be opened now, empty when it can; checked before the automatic
     // mode starts (and a service is told the station is ready). Unset: not checked.
     std::function<std::string(int n)> portProblem = nullptr;
+    // The serial component's map and probe; without it the stored map is not applied.
+    SerialPorts* serial = nullptr;
 };
 
 // Runs the station and returns the exit status (exit_status.h); messages that explain a

@@ -3,6 +3,7 @@
 #include "kaprin/info/file_info.h"
 #include "kaprin/info/frm_about.h"
 #include "kaprin/prefs/frm_comm.h"
+#include "kaprin/prefs/frm_devices.h"
 #include "kaprin/prefs/frm_language.h"
 #include "kaprin/updateset/frm_setting.h"
 
@@ -17,9 +18,8 @@ FrmMain::FrmMain(Ports ports, std::string programDir, std::vector<std::string> c
 
 FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine)
     : pellinMemo_(ports.pellin), settings_(ports.settings, ports.windows),
-      ports_{
-          ports.windows, ports.clock, settings_, pellinMemo_, ports.kaldun, ports.record,
-      },
+      ports_(Ports{ports.windows, ports.clock, settings_, pellinMemo_, ports.kaldun, ports.record,
+                   ports.serial}),
       programDir_(std::move(programDir)), commandLine_(std::move(commandLine)) {
     cboDelay.entries = {"0 Sec", "1 Sec", "2 Sec", "3 Sec", "4 Sec", "5 Sec"};
     cboDelay.Select(0);
@@ -148,6 +148,9 @@ void FrmMain::ChildWindow_Closed(WindowId id) {
         break;
     case WindowId::frmAbout:
         frmAbout.reset();
+        break;
+    case WindowId::frmDevices:
+        frmDevices.reset();
         break;
     case WindowId::frmSetting:
         // Modal: the call that showed it returns and tidies up.

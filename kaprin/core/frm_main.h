@@ -25,6 +25,7 @@ class FrmLanguage;
 class FrmComm;
 class FrmAbout;
 class FrmSetting;
+class FrmDevices;
 
 class FrmMain {
 public:
@@ -81,6 +82,7 @@ public:
     Control mnuSetup{"Setup"};
     Control mnuLanguage{"Language"};
     Control mnuComm{"Communication"};
+    Control mnuDevices{"Serial devices"};
     Control mnuEMode{"Engineer Mode"};
     Control mnuLogFile{"Log File..."};
     Control mnuDTR{"DTR(Power On)", true, true, true};
@@ -111,6 +113,7 @@ public:
     std::unique_ptr<FrmComm> frmComm;
     std::unique_ptr<FrmAbout> frmAbout;
     std::unique_ptr<FrmSetting> frmSetting;
+    std::unique_ptr<FrmDevices> frmDevices;
 
     // ---- Start-up and close ---------------------------------------------------------
     void Form_Load();
@@ -160,6 +163,7 @@ public:
     void mnuExit_Click();
     void mnuLanguage_Click();
     void mnuComm_Click();
+    void mnuDevices_Click();
     void mnuEMode_Click();
     // Chooses the file that every download is appended to; Cancel keeps the one in use.
     void mnuLogFile_Click();

@@ -1,5 +1,6 @@
 // The main window's language: the table it loads and the captions it takes from it.
 #include "kaprin/core/frm_main.h"
+#include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/frm_language.h"
 #include "kaprin/prefs/settings_keys.h"
 
@@ -22,6 +23,7 @@ void FrmMain::ApplyMainLang() {
     mnuExit.caption = LangText(1101);
     mnuSetup.caption = LangText(1110);
     mnuLanguage.caption = LangText(1111);
+    mnuDevices.caption = DeviceLangText(langTable, DeviceText::SerialDevices);
     mnuAbout.caption = LangText(1120);
     mnuAbout_.caption = LangText(1121);
     mnuHelp.caption = LangText(1122);

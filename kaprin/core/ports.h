@@ -8,6 +8,8 @@
 
 namespace kaprin {
 
+class SerialPorts; // kaprin/prefs/serial_devices.h
+
 // Millisecond tick counter; 32 bits, so differences are taken unsigned.
 class Clock {
 public:
@@ -27,7 +29,7 @@ public:
     virtual std::string Location() const { return "the settings store"; }
 };
 
-enum class WindowId { frmLanguage, frmComm, frmAbout, frmSetting };
+enum class WindowId { frmLanguage, frmComm, frmAbout, frmSetting, frmDevices };
 
 // A file chooser request. `filter` is in the "Name|*.A;*.B|Name2|*.C" form; `fileName` is
 // the name the chooser offers (the dialog object keeps it between uses).
@@ -136,6 +138,9 @@ struct Ports {
     PellinApi& pellin;
     KaldunApi& kaldun;
     ProductionRecord* record = nullptr; // none: transfers are not recorded
+    // The serial component's port map and probe, and device detection; without it the
+    // port map is not used and port failures are not explained.
+    SerialPorts* serial = nullptr;
 };
 
 // How long a polling loop lets the front end wait for the next event: short enough that

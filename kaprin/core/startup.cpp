@@ -1,5 +1,7 @@
 // Start-up, the command line and the close request of the main window.
 #include "kaprin/core/frm_main.h"
+#include "kaprin/prefs/comm_settings.h"
+#include "kaprin/prefs/serial_devices.h"
 #include "kaprin/prefs/settings_keys.h"
 
 #include <algorithm>
@@ -165,15 +167,12 @@ void FrmMain::ApplyStartupSettings() {
     SetPowerLine(false);
     SetBootLine(false);
 
-    // 5. Port and baud rate to the library. Nothing stored can stop the program: an
-    // unreadable port or one outside the list is the first port.
-    std::int32_t port = ParseWhole(store.ReadSetting(kComm, kComPort)).value_or(0);
-    if (port < 0 || port >= kPorts)
-        port = 0;
-    std::int32_t baud = ParseWhole(store.ReadSetting(kComm, kBaudRate)).value_or(kDefaultBaudIndex);
-    if (baud >= 0 && baud <= 4)
-        baud = kBaudRates[baud];
-    ports_.pellin.usePort(port, baud);
+    // 5. The port map, then port and baud rate to the library. Nothing stored can stop
+    // the program: an unreadable port or one outside the list is the first port.
+    if (ports_.serial)
+        ports_.serial->SetPortMap(comm::ReadPortMap(store));
+    const int port = comm::ReadPortPosition(store);
+    ports_.pellin.usePort(port, comm::ReadBaudRate(store));
     lblPort.caption = "COM" + std::to_string(port + 1);
 
     // 6. The engineer panel stays hidden.

@@ -3,8 +3,11 @@
 #include "kaprin/core/library_binding.h"
 #include "kaprin/gui/main_window.h"
 #include "kaprin/gui/qt_window_services.h"
+#include "kaprin/prefs/device_texts.h"
+#include "kaprin/prefs/port_check.h"
 #include "kaprin/prefs/settings_keys.h"
 #include "kaprin/record/download_log.h"
+#include "kaprin/serial/system_serial_ports.h"
 #include "kaprin/store/qsettings_store.h"
 #include "kaprin/version.h"
 
@@ -65,25 +68,17 @@ int main(int argc, char** argv) {
     if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty())
         windows.Fatal("Kaprin cannot start: " + problem + ".");
     kaprin::QSettingsStore settings(settingsPath);
-    kaprin::PellinLibrary pellin(windows, programDir);
+    kaprin::PellinLibrary library(windows, programDir);
+    kaprin::SystemSerialPorts serial(programDir);
+    kaprin::PortCheckingPellin pellin(library, &serial);
     kaprin::KaldunLibrary kaldun(windows, programDir);
-    // Every transfer goes to the journal, and to the log file chosen in the Setup menu.
-    // The serial component names a port's device; it is loaded by name like the download
-    // library, which needs it anyway.
-    kaprin::LazyLibrary serial(windows, programDir, "librs232.so");
-    using MapPortNameFn = std::int32_t (*)(const char*, char*, std::int32_t);
-    MapPortNameFn mapPortName = nullptr;
+    // Every transfer goes to the journal, and to the log file chosen in the Setup menu,
+    // with the device the serial component maps its port to.
     kaprin::record::RecordWriter record(
         [&settings] {
             return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
         },
-        [&serial, &mapPortName](std::int32_t index) {
-            char device[256];
-            const std::string name = "COM" + std::to_string(index + 1);
-            const bool mapped = serial.Resolve(mapPortName, "MapPortName")(name.c_str(), device,
-                                                                           sizeof device) == 0;
-            return mapped ? std::string(device) : std::string();
-        });
+        [&serial](std::int32_t index) { return serial.MapPortName(index + 1); });
     std::string logWarned;
     record.onLogError = [&windows, &logWarned](const std::string& path, const std::string& error) {
         if (logWarned == path)
@@ -94,8 +89,15 @@ int main(int argc, char** argv) {
         if (!kaprin::gui::QtWindowServices::Unattended()) // nobody would close the box
             windows.ShowMessage(text);
     };
-    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record},
+    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record, &serial},
                           programDir, commandWords);
+    // Why a port cannot be used, beside what the run itself shows.
+    pellin.onProblem = [&windows, &model](const kaprin::PortState& state) {
+        const std::string text = kaprin::PortProblemText(state, model.langTable);
+        std::fprintf(stderr, "Kaprin: %s\n", text.c_str());
+        if (!kaprin::gui::QtWindowServices::Unattended()) // nobody would close the box
+            windows.ShowMessage(text);
+    };
     kaprin::gui::MainWindow view(model);
     windows.Attach(&view);
     view.onHandlerFailure = [&windows](const std::exception& failure) {

@@ -5,11 +5,13 @@
 #include "kaprin/gui/lamp.h"
 #include "kaprin/info/frm_about.h"
 #include "kaprin/prefs/frm_comm.h"
+#include "kaprin/prefs/frm_devices.h"
 #include "kaprin/prefs/frm_language.h"
 #include "kaprin/updateset/frm_setting.h"
 
 #include "ui_frmAbout.h"
 #include "ui_frmComm.h"
+#include "ui_frmDevices.h"
 #include "ui_frmLanguage.h"
 #include "ui_frmMain.h"
 #include "ui_frmSetting.h"
@@ -47,11 +49,12 @@ std::array<Widget*, N> Find(QWidget* root, const char* prefix) {
 } // namespace
 
 struct MainWindow::Children {
-    QPointer<ChildDialog> dialogs[4];
+    QPointer<ChildDialog> dialogs[5];
     std::unique_ptr<Ui::frmLanguage> language;
     std::unique_ptr<Ui::frmComm> comm;
     std::unique_ptr<Ui::frmAbout> about;
     std::unique_ptr<Ui::frmSetting> setting;
+    std::unique_ptr<Ui::frmDevices> devices;
     std::array<QComboBox*, 5> combo{};
     std::array<QLabel*, 5> commLabel{};
     std::array<QLabel*, 6> slotLabel{};
@@ -129,6 +132,7 @@ void MainWindow::Wire() {
     on(ui_->mnuExit, &QAction::triggered, [&m] { m.mnuExit_Click(); });
     on(ui_->mnuLanguage, &QAction::triggered, [&m] { m.mnuLanguage_Click(); });
     on(ui_->mnuComm, &QAction::triggered, [&m] { m.mnuComm_Click(); });
+    on(ui_->mnuDevices, &QAction::triggered, [&m] { m.mnuDevices_Click(); });
     on(ui_->mnuLogFile, &QAction::triggered, [&m] { m.mnuLogFile_Click(); });
     on(ui_->mnuEMode, &QAction::triggered, [&m] { m.mnuEMode_Click(); });
     on(ui_->mnuDTR, &QAction::triggered, [&m] { m.mnuDTR_Click(); });
@@ -305,6 +309,7 @@ void MainWindow::RefreshMain() {
     Bind(ui_->mnuSetup, m.mnuSetup);
     Bind(ui_->mnuLanguage, m.mnuLanguage);
     Bind(ui_->mnuComm, m.mnuComm);
+    Bind(ui_->mnuDevices, m.mnuDevices);
     Bind(ui_->mnuLogFile, m.mnuLogFile);
     Bind(ui_->mnuEMode, m.mnuEMode);
     Bind(ui_->mnuDTR, m.mnuDTR);
@@ -348,6 +353,23 @@ void MainWindow::RefreshChildren() {
         }
         Bind(c.comm->Command1, w.Command1);
         Bind(c.comm->Command2, w.Command2);
+        Bind(c.comm->lblDevice, w.lblDevice);
+        Bind(c.comm->cmdDevices, w.cmdDevices);
+    }
+    if (sync(WindowId::frmDevices, model_.frmDevices != nullptr)) {
+        const FrmDevices& w = *model_.frmDevices;
+        title(c[WindowId::frmDevices], w.Caption);
+        Bind(c.devices->lblPorts, w.lblPorts);
+        Bind(c.devices->lblDetected, w.lblDetected);
+        Bind(c.devices->lblPath, w.lblPath);
+        Bind(c.devices->lstPorts, w.lstPorts);
+        Bind(c.devices->lstDevices, w.lstDevices);
+        Bind(c.devices->txtPath, w.txtPath);
+        Bind(c.devices->lblStatus, w.lblStatus);
+        Bind(c.devices->cmdAssign, w.cmdAssign);
+        Bind(c.devices->cmdClear, w.cmdClear);
+        Bind(c.devices->cmdRefresh, w.cmdRefresh);
+        Bind(c.devices->cmdClose, w.cmdClose);
     }
     if (sync(WindowId::frmAbout, model_.frmAbout != nullptr)) {
         const FrmAbout& w = *model_.frmAbout;
@@ -402,16 +424,26 @@ ChildDialog* MainWindow::MakeChild(WindowId id) {
         c.commLabel = Find<QLabel, 5>(dialog, "Label1");
         for (std::size_t k = 0; k < 5; ++k) {
             c.combo[k]->setCompleter(nullptr);
-            connect(c.combo[k], qOverload<int>(&QComboBox::activated), this, [&m, k](int i) {
-                if (m.frmComm)
-                    m.frmComm->Combo1[k].Select(i);
-            });
+            const int index = static_cast<int>(k);
+            connect(c.combo[k], qOverload<int>(&QComboBox::activated), this,
+                    [this, &m, index](int i) {
+                        Dispatch([&m, index, i] {
+                            if (m.frmComm)
+                                m.frmComm->Combo1_Select(index, i);
+                        });
+                    });
             connect(c.combo[k]->lineEdit(), &QLineEdit::textEdited, this,
-                    [&m, k](const QString& text) {
-                        if (m.frmComm)
-                            m.frmComm->Combo1[k].Type(S(text));
+                    [this, &m, index](const QString& text) {
+                        Dispatch([&m, index, t = S(text)] {
+                            if (m.frmComm)
+                                m.frmComm->Combo1_Type(index, t);
+                        });
                     });
         }
+        on(c.comm->cmdDevices, &QPushButton::clicked, [&m] {
+            if (m.frmComm)
+                m.frmComm->cmdDevices_Click();
+        });
         on(c.comm->Command1, &QPushButton::clicked, [&m] {
             if (m.frmComm)
                 m.frmComm->Command1_Click();
@@ -430,6 +462,44 @@ ChildDialog* MainWindow::MakeChild(WindowId id) {
         on(c.about->cmdOK, &QPushButton::clicked, [&m] {
             if (m.frmAbout)
                 m.frmAbout->cmdOK_Click();
+        });
+        break;
+    }
+    case WindowId::frmDevices: {
+        c.devices = std::make_unique<Ui::frmDevices>();
+        c.devices->setupUi(dialog);
+        Ui::frmDevices& d = *c.devices;
+        connect(d.lstPorts, &QListWidget::currentRowChanged, this, [this, &m](int row) {
+            Dispatch([&m, row] {
+                if (m.frmDevices)
+                    m.frmDevices->lstPorts_Click(row);
+            });
+        });
+        connect(d.lstDevices, &QListWidget::currentRowChanged, this, [this, &m](int row) {
+            Dispatch([&m, row] {
+                if (m.frmDevices)
+                    m.frmDevices->lstDevices_Click(row);
+            });
+        });
+        connect(d.txtPath, &QLineEdit::textEdited, this, [&m](const QString& text) {
+            if (m.frmDevices)
+                m.frmDevices->txtPath_Change(S(text));
+        });
+        on(d.cmdAssign, &QPushButton::clicked, [&m] {
+            if (m.frmDevices)
+                m.frmDevices->cmdAssign_Click();
+        });
+        on(d.cmdClear, &QPushButton::clicked, [&m] {
+            if (m.frmDevices)
+                m.frmDevices->cmdClear_Click();
+        });
+        on(d.cmdRefresh, &QPushButton::clicked, [&m] {
+            if (m.frmDevices)
+                m.frmDevices->cmdRefresh_Click();
+        });
+        on(d.cmdClose, &QPushButton::clicked, [&m] {
+            if (m.frmDevices)
+                m.frmDevices->cmdClose_Click();
         });
         break;
     }

@@ -23,6 +23,7 @@ class frmLanguage;
 class frmComm;
 class frmAbout;
 class frmSetting;
+class frmDevices;
 } // namespace Ui
 
 namespace kaprin::gui {

@@ -1,7 +1,7 @@
 #include "kaprin/prefs/frm_comm.h"
 
-#include "kaprin/core/frm_main.h"
-#include "kaprin/prefs/settings_keys.h"
+#include "kaprin/prefs/comm_settings.h"
+#include "kaprin/prefs/device_texts.h"
 
 #include <cctype>
 
@@ -38,40 +38,53 @@ int ChosenIndex(const ComboBox& combo) {
 
 } // namespace
 
-FrmComm::FrmComm(FrmMain& main) : main_(main) {
-    for (int n = 1; n <= settings::kPorts; ++n)
+FrmComm::FrmComm(Ports ports, CommHost host) : ports_(ports), host_(std::move(host)) {
+    for (int n = 1; n <= comm::kPorts; ++n)
         Combo1[0].entries.push_back("COM" + std::to_string(n));
-    for (std::int32_t rate : settings::kBaudRates)
+    for (std::int32_t rate : comm::kBaudRates)
         Combo1[1].entries.push_back(std::to_string(rate));
     Combo1[2].text = "8";
     Combo1[3].text = "1";
     Combo1[4].text = "None";
+    cmdDevices.caption = DeviceLangText(host_.texts, DeviceText::DevicesButton);
+    lblDevice.visible = cmdDevices.visible = ports_.serial != nullptr;
 }
 
 void FrmComm::Form_Load() {
-    auto& store = main_.ports().settings;
-    using namespace settings;
     // A stored position outside its list (never written by the utility) selects the
     // default entry.
-    int port = ParseWhole(store.ReadSetting(kComm, kComPort)).value_or(0);
-    if (port < 0 || port >= kPorts)
-        port = 0;
-    Combo1[0].Select(port);
+    Combo1[0].Select(comm::ReadPortPosition(ports_.settings));
+    Combo1[1].Select(comm::ReadRatePosition(ports_.settings));
+    ShowDevice();
+}
 
-    const std::string storedRate = store.ReadSetting(kComm, kBaudRate);
-    int rate = kDefaultBaudIndex;
-    if (auto n = ParseWhole(storedRate)) {
-        if (*n >= 0 && *n < static_cast<int>(Combo1[1].entries.size())) {
-            rate = *n;
-        } else {
-            // Start-up passes such a number on as the rate itself: show that rate.
-            for (std::size_t i = 0; i < std::size(kBaudRates); ++i) {
-                if (kBaudRates[i] == *n)
-                    rate = static_cast<int>(i);
-            }
-        }
+void FrmComm::Combo1_Select(int index, int entry) {
+    if (index < 0 || index >= static_cast<int>(Combo1.size()))
+        return;
+    Combo1[static_cast<std::size_t>(index)].Select(entry);
+    if (index == 0)
+        ShowDevice();
+}
+
+void FrmComm::Combo1_Type(int index, const std::string& text) {
+    if (index < 0 || index >= static_cast<int>(Combo1.size()))
+        return;
+    Combo1[static_cast<std::size_t>(index)].Type(text);
+    if (index == 0)
+        ShowDevice();
+}
+
+void FrmComm::ShowDevice() {
+    const int port = ChosenIndex(Combo1[0]);
+    if (!ports_.serial || port < 0) {
+        lblDevice.caption.clear();
+        return;
     }
-    Combo1[1].Select(rate);
+    const std::string path = ports_.serial->MapPortName(port + 1);
+    const DeviceText presence =
+        InspectDeviceFile(path).present ? DeviceText::Present : DeviceText::NotPresent;
+    lblDevice.caption = FillText(DeviceLangText(host_.texts, DeviceText::CommDevice),
+                                 {path, DeviceLangText(host_.texts, presence)});
 }
 
 void FrmComm::Command1_Click() {
@@ -80,31 +93,47 @@ void FrmComm::Command1_Click() {
     // A typed text that names no entry: nothing to apply, the window stays open.
     if (port < 0 || rate < 0)
         return;
-    const std::string portName = Combo1[0].entries[static_cast<std::size_t>(port)];
-    const std::int32_t baud = settings::kBaudRates[rate];
-    FrmMain& main = main_;
-    main.ports().pellin.usePort(port, baud);
-    main.lblPort.caption = portName;
-    main.ports().settings.WriteSetting(settings::kComm, settings::kComPort,
-                                       settings::WholeText(port));
-    main.ports().settings.WriteSetting(settings::kComm, settings::kBaudRate,
-                                       settings::WholeText(rate));
-    main.ports().windows.CloseWindow(WindowId::frmComm);
-    main.ChildWindow_Closed(WindowId::frmComm); // destroys this window's model
+    OfferTheOnlyDevice(port + 1);
+    ports_.pellin.usePort(port, comm::kBaudRates[rate]);
+    host_.lblPort.caption = Combo1[0].entries[static_cast<std::size_t>(port)];
+    comm::WriteChoice(ports_.settings, port, rate);
+    ports_.windows.CloseWindow(WindowId::frmComm);
+    host_.close(); // destroys this window's model
 }
 
 void FrmComm::Command2_Click() {
-    FrmMain& main = main_;
-    main.ports().windows.CloseWindow(WindowId::frmComm);
-    main.ChildWindow_Closed(WindowId::frmComm); // destroys this window's model
+    ports_.windows.CloseWindow(WindowId::frmComm);
+    host_.close(); // destroys this window's model
 }
 
-void FrmMain::mnuComm_Click() {
-    if (!frmComm) {
-        frmComm = std::make_unique<FrmComm>(*this);
-        frmComm->Form_Load();
+void FrmComm::cmdDevices_Click() {
+    if (host_.openDevices)
+        host_.openDevices();
+}
+
+void FrmComm::OfferTheOnlyDevice(int portNumber) {
+    if (!ports_.serial || !comm::MapIsEmpty(comm::ReadPortMap(ports_.settings)))
+        return;
+    const std::vector<SerialDevice> devices = ports_.serial->Detect();
+    const SerialDevice* only = nullptr;
+    for (const SerialDevice& d : devices) {
+        if (!d.usb || !d.present)
+            continue;
+        if (only)
+            return; // more than one: the person chooses in the devices window
+        only = &d;
     }
-    ports_.windows.ShowWindow(WindowId::frmComm);
+    if (!only)
+        return;
+    const SerialDevice& device = *only;
+    const std::string path = StablePath(device);
+    const std::string question =
+        FillText(DeviceLangText(host_.texts, DeviceText::FirstRunQuestion),
+                 {"COM" + std::to_string(portNumber), DescribeDevice(device), path});
+    if (!ports_.windows.AskYesNo(question))
+        return;
+    comm::WritePortMapEntry(ports_.settings, portNumber, path);
+    ports_.serial->SetPortMap(comm::ReadPortMap(ports_.settings));
 }
 
 } // namespace kaprin

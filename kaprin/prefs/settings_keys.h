@@ -33,9 +33,6 @@ inline constexpr const char* kLogFile = "LogFile";
 
 inline constexpr int kRecentFiles = 4;
 inline constexpr int kSegments = 6;
-inline constexpr int kPorts = 20;
-inline constexpr std::int32_t kBaudRates[] = {9600, 19200, 38400, 57600, 115200};
-inline constexpr int kDefaultBaudIndex = 4;
 
 // "File1" … "File4" of "RecentFile", n counted from 1.
 std::string RecentFileKey(int n);

@@ -19,6 +19,7 @@ namespace {
 
 using kaprin::test::FakeKaldun;
 using kaprin::test::FakePellin;
+using kaprin::test::FakeSerial;
 using kaprin::test::MemoryStore;
 using kaprin::test::TempDir;
 using test::PseudoTerminal;
@@ -88,6 +89,7 @@ struct Bench {
     TempDir dir;
     MemoryStore store;
     FakePellin pellin;
+    FakeSerial serial;
     FakeKaldun kaldun;
     SteadyClock clock;
     int sig[2] = {-1, -1};
@@ -111,7 +113,8 @@ struct Bench {
     int Run(const std::vector<std::string>& args, int in, int out, int err) {
         ParsedOptions parsed = ParseCliOptions(args);
         EXPECT_EQ(parsed.error, "");
-        StationBindings b{store, clock,
+        StationBindings b{store,
+                          clock,
                           [this](WindowServices& w) -> std::unique_ptr<PellinApi> {
                               if (missingLibrary)
                                   return std::make_unique<MissingPellin>(pellin, w);
@@ -119,7 +122,9 @@ struct Bench {
                           },
                           [this](WindowServices&) -> std::unique_ptr<KaldunApi> {
                               return std::make_unique<ForwardKaldun>(kaldun);
-                          }};
+                          },
+                          nullptr,
+                          &serial};
         return RunStation(parsed.options, ProgramDir(), TerminalIo::Probe(in, out, sig[0]), b, err);
     }
 };
@@ -274,6 +279,17 @@ INSTANTIATE_TEST_SUITE_P(
                    kExitPortUnusable,
                    "COM4 (/dev/ttyS3) cannot be used",
                    true},
+        // Beside the run's own message, the serial component's probe says why.
+        StatusCase{"port held by another station",
+                   {"--once", "--yes", "--port=4", "-F={file}"},
+                   [](Bench& b) {
+                       b.pellin.checkZ = {-1};
+                       b.serial.probes["COM4"] = {PortCondition::Busy, 16, 4242, "/dev/ttyS3", ""};
+                   },
+                   kExitPortUnusable,
+                   "/dev/ttyS3 is in use by another program (process 4242).\nkaprin-cli: COM4 "
+                   "(/dev/ttyS3) cannot be used",
+                   true},
         StatusCase{
             "no file", {"--once", "--yes"}, nullptr, kExitNoFile, "no file to download", true},
         StatusCase{"file not found",
@@ -387,6 +403,19 @@ TEST(StationAutomatic, AlertsCountedAndCtrlCCloses) {
     EXPECT_NE(r.out.find("4 download(s): 0 good, 4 failed; 2 alert(s)"), std::string::npos)
         << r.out;
     EXPECT_EQ(SetupKeys(bench.store).size(), 7u);
+}
+
+// --port with a device path stands in for the stored map entry of the port in use: the
+// serial component gets it, the settings file never does.
+TEST(StationOnce, PortPathReachesTheMapUnstored) {
+    Bench bench;
+    bench.store.WriteSetting("Comm", "COM PORT", "2");
+    std::string file = bench.dir.Write("X.PLN", ":0140000000BF\r\n");
+    ScriptRun r = RunScript(bench, {"--once", "--yes", "--port", "/dev/ttyUSB7", "-F=" + file});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    ASSERT_FALSE(bench.serial.mapsSet.empty());
+    EXPECT_EQ(bench.serial.mapsSet.front()[2], "/dev/ttyUSB7");
+    EXPECT_TRUE(bench.store.Keys("Ports").empty());
 }
 
 // A port that cannot be used switches the automatic mode off; the station ends with 69.

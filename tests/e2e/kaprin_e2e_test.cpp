@@ -104,6 +104,38 @@ TEST(KaprinE2e, CloseAfterTheFirstSuccessfulDownload) {
     EXPECT_NE(ini.find("DTR=True"), std::string::npos);
 }
 
+// A desktop start: no RS232_COM<n> in the environment, the port reached through the map in
+// the settings file, by a link that stands for the adapter's stable by-id path.
+TEST(KaprinE2e, DownloadsThroughThePortMapOfTheSettingsFile) {
+    SKIP_WITHOUT_PSEUDO_TERMINAL();
+    testsupport::TempDir dir;
+    testsupport::PlnLayout layout;
+    layout.linesPerBank = 8;
+    const std::string image = dir.Write("X.PLN", testsupport::MakePlnImage(layout));
+    const std::string simLog = dir.Path() + "/sim.log";
+    testsupport::ScannerSimProcess sim;
+    std::string error;
+    ASSERT_TRUE(sim.Start({"--log", simLog}, error)) << error;
+    const fs::path byId = fs::path(dir.Path()) / "by-id" / "usb-Sim_Scanner_0001-if00-port0";
+    fs::create_directories(byId.parent_path());
+    fs::create_symlink(sim.SlavePath(), byId);
+    fs::create_directories(fs::path(dir.Path()) / "config" / "Kaprin");
+    dir.Write("config/Kaprin/Kaprin.ini",
+              "[Comm]\nCOM%20PORT=2\nBAUD%20RATE=4\n[Ports]\nCOM3=" + byId.string() + "\n");
+    for (int n = 1; n <= 20; ++n)
+        unsetenv(("RS232_COM" + std::to_string(n)).c_str());
+
+    const Outcome run =
+        RunKaprin(BinDir() / "Kaprin", {"-C", "-F=" + image},
+                  {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.Path() + "/config"},
+                  dir.Path() + "/kaprin.err", 60000);
+    sim.Stop();
+    const std::string log = testsupport::ReadTextFile(simLog);
+    EXPECT_EQ(run.status, 0) << testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
+    EXPECT_NE(log.find("download 1 complete"), std::string::npos) << log.substr(0, 2000);
+    EXPECT_NE(Settings(dir).find("COM3=" + byId.string()), std::string::npos) << Settings(dir);
+}
+
 // A missing download library is named on standard error and ends Kaprin with a
 // non-zero status (no box can be answered offscreen).
 TEST(KaprinE2e, MissingLibraryEndsWithItsName) {

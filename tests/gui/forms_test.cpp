@@ -5,6 +5,7 @@
 #include "kaprin/gui/lamp.h"
 #include "kaprin/info/frm_about.h"
 #include "kaprin/prefs/frm_comm.h"
+#include "kaprin/prefs/frm_devices.h"
 #include "kaprin/prefs/frm_language.h"
 #include "kaprin/updateset/frm_setting.h"
 
@@ -270,6 +271,51 @@ TEST(Forms, LanguageChoiceRetitlesTheMainWindow) {
     EXPECT_EQ(w.widget<QPushButton>("cmdStart")->text(), "Go");
     EXPECT_EQ(w.view->child(WindowId::frmLanguage)->windowTitle(), "Sprache");
     EXPECT_EQ(w.store.ReadSetting("Setup", "Language"), "Other.ini");
+}
+
+// The serial devices window, from the communication window's button: its controls by
+// name; a device clicked and assigned reaches the store and the communication window's line.
+TEST(Forms, SerialDevicesWindow) {
+    GuiWorld w;
+    SerialDevice usb;
+    usb.devicePath = w.dir.Write("ttyUSB0", "");
+    usb.byIdPath = w.dir / "usb-FTDI-if00";
+    usb.usb = usb.present = usb.mayOpen = true;
+    w.serial.devices = {usb};
+    w.widget<QAction>("mnuComm")->trigger();
+    gui::ChildDialog* comm = w.view->child(WindowId::frmComm);
+    ASSERT_NE(comm, nullptr);
+    comm->findChild<QPushButton*>("cmdDevices")->click();
+    gui::ChildDialog* devices = w.view->child(WindowId::frmDevices);
+    ASSERT_NE(devices, nullptr);
+    ExpectNames(devices, {{"frmDevices", "QDialog"},
+                          {"lblPorts", "QLabel"},
+                          {"lstPorts", "QListWidget"},
+                          {"lblDetected", "QLabel"},
+                          {"lstDevices", "QListWidget"},
+                          {"lblPath", "QLabel"},
+                          {"txtPath", "QLineEdit"},
+                          {"lblStatus", "QLabel"},
+                          {"cmdAssign", "QPushButton"},
+                          {"cmdClear", "QPushButton"},
+                          {"cmdRefresh", "QPushButton"},
+                          {"cmdClose", "QPushButton"}});
+    EXPECT_EQ(devices->windowTitle(), "Serial devices");
+    auto* ports = devices->findChild<QListWidget*>("lstPorts");
+    ASSERT_EQ(ports->count(), 20);
+    ports->setCurrentRow(1);
+    devices->findChild<QListWidget*>("lstDevices")->setCurrentRow(0);
+    EXPECT_EQ(devices->findChild<QLineEdit*>("txtPath")->text().toStdString(), usb.byIdPath);
+    devices->findChild<QPushButton*>("cmdAssign")->click();
+    EXPECT_EQ(w.store.ReadSetting("Ports", "COM2"), usb.byIdPath);
+    auto* port = comm->findChild<QComboBox*>("Combo1_0");
+    port->setCurrentIndex(1);
+    Q_EMIT port->activated(1);
+    EXPECT_EQ(comm->findChild<QLabel*>("lblDevice")->text().toStdString(),
+              "Device: " + usb.byIdPath + " (not present)");
+    devices->findChild<QPushButton*>("cmdClose")->click();
+    EXPECT_EQ(w.view->child(WindowId::frmDevices), nullptr);
+    EXPECT_EQ(w.model->frmDevices, nullptr);
 }
 
 } // namespace

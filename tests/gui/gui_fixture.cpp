@@ -25,8 +25,9 @@ std::string WriteLanguage(const TempDir& dir) {
 
 GuiWorld::GuiWorld(std::string commandLine) {
     WriteLanguage(dir);
-    model = std::make_unique<FrmMain>(Ports{windows, clock, store, pellin, kaldun},
-                                      dir.path().string(), std::move(commandLine));
+    model =
+        std::make_unique<FrmMain>(Ports{windows, clock, store, pellin, kaldun, nullptr, &serial},
+                                  dir.path().string(), std::move(commandLine));
     view = std::make_unique<gui::MainWindow>(*model);
     windows.view = view.get();
     view->Dispatch([this] { model->Form_Load(); });

@@ -54,6 +54,7 @@ struct GuiWorld {
     ViewWindows windows{clock, &log};
     FakePellin pellin{&log};
     FakeKaldun kaldun{&log};
+    FakeSerial serial;
     std::unique_ptr<FrmMain> model;
     std::unique_ptr<gui::MainWindow> view;
 

@@ -1,4 +1,5 @@
 #include "kaprin/core/frm_main.h"
+#include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/frm_language.h"
 #include "kaprin/prefs/language.h"
 
@@ -245,10 +246,11 @@ TEST_F(LanguageFolderTest, MissingFolderListsNothing) {
 // The shipped files give a text for every id the utility shows, the same ids in each,
 // and the Chinese file is Big5.
 TEST(ShippedLanguageTest, EveryIdHasAText) {
-    const std::set<int> ids = {1000, 1100, 1101, 1110, 1111, 1120, 1121, 1122, 1200,
-                               1201, 1202, 1204, 1205, 1206, 1207, 1300, 1302, 1304,
-                               1306, 1311, 1312, 1313, 1314, 1315, 1316, 1317, 1318,
-                               1319, 1320, 1321, 1322, 1323, 1324, 1325, 1326, 1327};
+    std::set<int> ids = {1000, 1100, 1101, 1110, 1111, 1120, 1121, 1122, 1200, 1201, 1202, 1204,
+                         1205, 1206, 1207, 1300, 1302, 1304, 1306, 1311, 1312, 1313, 1314, 1315,
+                         1316, 1317, 1318, 1319, 1320, 1321, 1322, 1323, 1324, 1325, 1326, 1327};
+    for (DeviceText id : AllDeviceTexts())
+        EXPECT_TRUE(ids.insert(static_cast<int>(id)).second) << "clashes: " << static_cast<int>(id);
     const std::string dir = KAPRIN_LANGUAGE_SOURCE_DIR;
     for (const char* name : {"English.ini", "TChinese.ini"}) {
         SCOPED_TRACE(name);
@@ -270,6 +272,7 @@ TEST(ShippedLanguageTest, EveryIdHasAText) {
     table.LoadFile(dir + "/TChinese.ini");
     EXPECT_EQ(table.Text(1100), "檔案");
     EXPECT_EQ(table.Text(1316), "轉換失敗，代碼");
+    EXPECT_EQ(table.Text(1500), "序列裝置");
 }
 
 } // namespace

@@ -228,4 +228,24 @@ std::int32_t FakeKaldun::KALDUN(const std::string& path) {
     return r;
 }
 
+void FakeSerial::SetPortMap(const comm::PortMap& m) {
+    map = m;
+    mapsSet.push_back(m);
+}
+
+std::string FakeSerial::MapPortName(int number) {
+    const std::string& mapped = map[static_cast<std::size_t>(number - 1)];
+    return mapped.empty() ? defaultPrefix + std::to_string(number - 1) : mapped;
+}
+
+PortState FakeSerial::ProbePort(const std::string& name) {
+    probed.push_back(name);
+    if (auto found = probes.find(name); found != probes.end())
+        return found->second;
+    PortState usable;
+    usable.condition = PortCondition::Usable;
+    usable.device = name;
+    return usable;
+}
+
 } // namespace kaprin::test

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "kaprin/core/ports.h"
+#include "kaprin/prefs/serial_devices.h"
 
 #include <deque>
 #include <functional>
@@ -99,8 +100,7 @@ public:
     explicit FakePellin(CallLog* log = nullptr) : log_(log) {}
 
     std::deque<std::int32_t> percents, blocks, errors, checkZ, checkDevice;
-    std::int32_t lastPercent = 0, lastBlock = 0, lastError = 0, lastCheckZ = 0,
-                 lastCheckDevice = 0;
+    std::int32_t lastPercent = 0, lastBlock = 0, lastError = 0, lastCheckZ = 0, lastCheckDevice = 0;
     std::int32_t usePortResult = 0;
     bool powerOn = false, bootOn = false, bootStart = false, bootShutDown = false;
     std::vector<std::pair<std::int32_t, std::int32_t>> usePortCalls;
@@ -140,6 +140,22 @@ private:
     CallLog* log_;
 };
 
+// The serial component as a table: COM n maps to its map entry, else /dev/ttyS<n-1>.
+class FakeSerial : public SerialPorts {
+public:
+    comm::PortMap map;
+    std::string defaultPrefix = "/dev/ttyS"; // COM n unmapped: defaultPrefix + (n - 1)
+    std::vector<comm::PortMap> mapsSet;
+    std::map<std::string, PortState> probes; // by name; absent: usable
+    std::vector<std::string> probed;
+    std::vector<SerialDevice> devices;
+
+    void SetPortMap(const comm::PortMap& m) override;
+    std::string MapPortName(int number) override;
+    PortState ProbePort(const std::string& name) override;
+    std::vector<SerialDevice> Detect() override { return devices; }
+};
+
 // The production record: keeps what it is given; the digest names the file it was taken of.
 class FakeRecord : public ProductionRecord {
 public:
@@ -157,7 +173,8 @@ struct FakeWorld {
     FakePellin pellin{&log};
     FakeKaldun kaldun{&log};
     FakeRecord record;
-    Ports ports() { return Ports{windows, clock, store, pellin, kaldun, &record}; }
+    FakeSerial serial;
+    Ports ports() { return Ports{windows, clock, store, pellin, kaldun, &record, &serial}; }
 };
 
 } // namespace kaprin::test

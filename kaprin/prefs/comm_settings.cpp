@@ -1,0 +1,103 @@
+#include "kaprin/prefs/comm_settings.h"
+
+#include "kaprin/core/ports.h"
+#include "kaprin/prefs/settings_keys.h"
+
+#include <cctype>
+
+namespace kaprin::comm {
+
+using settings::kBaudRate;
+using settings::kComm;
+using settings::kComPort;
+using settings::ParseWhole;
+
+int ReadPortPosition(SettingsStore& store) {
+    const int port = ParseWhole(store.ReadSetting(kComm, kComPort)).value_or(0);
+    return port >= 0 && port < kPorts ? port : 0;
+}
+
+std::int32_t ReadBaudRate(SettingsStore& store) {
+    const std::int32_t stored =
+        ParseWhole(store.ReadSetting(kComm, kBaudRate)).value_or(kDefaultBaudIndex);
+    return stored >= 0 && stored < kRateCount ? kBaudRates[stored] : stored;
+}
+
+int ReadRatePosition(SettingsStore& store) {
+    const auto stored = ParseWhole(store.ReadSetting(kComm, kBaudRate));
+    if (!stored)
+        return kDefaultBaudIndex;
+    if (*stored >= 0 && *stored < kRateCount)
+        return *stored;
+    // Start-up passes such a number on as the rate itself: show that rate.
+    for (int i = 0; i < kRateCount; ++i) {
+        if (kBaudRates[i] == *stored)
+            return i;
+    }
+    return kDefaultBaudIndex;
+}
+
+void WriteChoice(SettingsStore& store, int portPosition, int ratePosition) {
+    store.WriteSetting(kComm, kComPort, settings::WholeText(portPosition));
+    store.WriteSetting(kComm, kBaudRate, settings::WholeText(ratePosition));
+}
+
+std::string PortPositionText(int portNumber) {
+    return settings::WholeText(portNumber - 1);
+}
+
+std::string BaudSettingText(std::int32_t baud) {
+    for (int i = 0; i < kRateCount; ++i) {
+        if (kBaudRates[i] == baud)
+            return settings::WholeText(i);
+    }
+    return settings::WholeText(baud);
+}
+
+std::string PortMapKey(int portNumber) {
+    return "COM" + std::to_string(portNumber);
+}
+
+PortMap ReadPortMap(SettingsStore& store) {
+    PortMap map;
+    for (int n = 1; n <= kPorts; ++n) {
+        std::string path = store.ReadSetting(kPortsSection, PortMapKey(n));
+        // Blanks around a hand-edited path are not part of it.
+        const auto first = path.find_first_not_of(" \t");
+        const auto last = path.find_last_not_of(" \t");
+        map[static_cast<std::size_t>(n - 1)] =
+            first == std::string::npos ? std::string() : path.substr(first, last - first + 1);
+    }
+    return map;
+}
+
+bool WritePortMapEntry(SettingsStore& store, int portNumber, const std::string& path) {
+    return portNumber >= 1 && portNumber <= kPorts &&
+           store.WriteSetting(kPortsSection, PortMapKey(portNumber), path);
+}
+
+bool MapIsEmpty(const PortMap& map) {
+    for (const auto& path : map) {
+        if (!path.empty())
+            return false;
+    }
+    return true;
+}
+
+std::optional<int> ParseComName(const std::string& text) {
+    std::string bare = text;
+    if (bare.rfind("\\\\.\\", 0) == 0)
+        bare.erase(0, 4);
+    if (bare.size() < 4 || bare.size() > 5)
+        return std::nullopt;
+    for (int i = 0; i < 3; ++i) {
+        if (std::toupper(static_cast<unsigned char>(bare[static_cast<std::size_t>(i)])) != "COM"[i])
+            return std::nullopt;
+    }
+    const auto n = ParseWhole(bare.substr(3));
+    if (!n || !std::isdigit(static_cast<unsigned char>(bare[3])) || *n < 1 || *n > kPorts)
+        return std::nullopt;
+    return *n;
+}
+
+} // namespace kaprin::comm

@@ -1,0 +1,112 @@
+#include "kaprin/prefs/device_texts.h"
+
+#include <cstring>
+
+namespace kaprin {
+
+namespace {
+
+struct English {
+    DeviceText id;
+    const char* text;
+};
+
+constexpr English kEnglish[] = {
+    {DeviceText::SerialDevices, "Serial devices"},
+    {DeviceText::Assign, "Assign"},
+    {DeviceText::Clear, "Clear"},
+    {DeviceText::Refresh, "Refresh"},
+    {DeviceText::Close, "Close"},
+    {DeviceText::DevicePath, "Device path"},
+    {DeviceText::Detected, "Detected devices"},
+    {DeviceText::ComPorts, "Ports"},
+    {DeviceText::DevicesButton, "Devices..."},
+    {DeviceText::Present, "present"},
+    {DeviceText::NotPresent, "not present"},
+    {DeviceText::MayOpen, "may be opened"},
+    {DeviceText::NoAccess, "no permission"},
+    {DeviceText::Default, "default"},
+    {DeviceText::NoDevices, "No serial device found."},
+    {DeviceText::NotAPath, "Give a device path that starts with /."},
+    {DeviceText::NoPermission,
+     "You may not open %1: it belongs to the group %2. Run \"sudo usermod -aG %2 $USER\", "
+     "then log out and in again."},
+    {DeviceText::NoPermissionNoGroup,
+     "You may not open %1. Ask the administrator for read and write access to it."},
+    {DeviceText::Busy, "%1 is in use by another program (process %2)."},
+    {DeviceText::BusyNoPid, "%1 is in use by another program."},
+    {DeviceText::Missing, "%1 does not exist. Is the adapter plugged in? Setup, Serial devices "
+                          "shows the devices found."},
+    {DeviceText::NotATerminal, "%1 is not a serial device."},
+    {DeviceText::Failed, "%1 cannot be opened: %2."},
+    {DeviceText::FirstRunQuestion, "No port is mapped to a device yet. Use the USB serial device "
+                                   "%2 (%3) as %1?"},
+    {DeviceText::CommDevice, "Device: %1 (%2)"},
+};
+
+} // namespace
+
+std::initializer_list<DeviceText> AllDeviceTexts() {
+    static const auto ids = {
+        DeviceText::SerialDevices, DeviceText::Assign,       DeviceText::Clear,
+        DeviceText::Refresh,       DeviceText::Close,        DeviceText::DevicePath,
+        DeviceText::Detected,      DeviceText::ComPorts,     DeviceText::DevicesButton,
+        DeviceText::Present,       DeviceText::NotPresent,   DeviceText::MayOpen,
+        DeviceText::NoAccess,      DeviceText::Default,      DeviceText::NoDevices,
+        DeviceText::NotAPath,      DeviceText::NoPermission, DeviceText::NoPermissionNoGroup,
+        DeviceText::Busy,          DeviceText::BusyNoPid,    DeviceText::Missing,
+        DeviceText::NotATerminal,  DeviceText::Failed,       DeviceText::FirstRunQuestion,
+        DeviceText::CommDevice};
+    return ids;
+}
+
+std::string DeviceLangText(const LangTable& table, DeviceText id) {
+    std::string text = table.Text(static_cast<std::int16_t>(id));
+    if (!text.empty())
+        return text;
+    for (const English& e : kEnglish) {
+        if (e.id == id)
+            return e.text;
+    }
+    return {};
+}
+
+std::string FillText(std::string text, std::initializer_list<std::string> args) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        const std::size_t n = static_cast<std::size_t>(next - '1');
+        if (text[i] == '%' && next >= '1' && n < args.size()) {
+            out += *(args.begin() + n);
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string PortProblemText(const PortState& s, const LangTable& table) {
+    auto say = [&](DeviceText id, std::initializer_list<std::string> args) {
+        return FillText(DeviceLangText(table, id), args);
+    };
+    switch (s.condition) {
+    case PortCondition::Usable:
+        return {};
+    case PortCondition::Missing:
+        return say(DeviceText::Missing, {s.device});
+    case PortCondition::NoPermission:
+        return s.group.empty() ? say(DeviceText::NoPermissionNoGroup, {s.device})
+                               : say(DeviceText::NoPermission, {s.device, s.group});
+    case PortCondition::Busy:
+        return s.holderPid > 0 ? say(DeviceText::Busy, {s.device, std::to_string(s.holderPid)})
+                               : say(DeviceText::BusyNoPid, {s.device});
+    case PortCondition::NotATerminal:
+        return say(DeviceText::NotATerminal, {s.device});
+    case PortCondition::Failed:
+        break;
+    }
+    return say(DeviceText::Failed, {s.device, s.error ? std::strerror(s.error) : "unknown"});
+}
+
+} // namespace kaprin

@@ -1,0 +1,101 @@
+#include "kaprin/serial/system_serial_ports.h"
+
+#include "rs232/rs232.h"
+
+#include <climits>
+#include <cstring>
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace kaprin {
+
+namespace {
+
+std::string RunningProgramDir() {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return ".";
+    const std::string path(buf, static_cast<std::size_t>(n));
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+SystemSerialPorts::SystemSerialPorts(std::string programDir, std::string sysRoot,
+                                     std::string devRoot)
+    : programDir_(programDir.empty() ? RunningProgramDir() : std::move(programDir)),
+      sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
+
+void* SystemSerialPorts::Symbol(const char* name) {
+    if (!tried_) {
+        tried_ = true;
+        const std::string beside = programDir_ + "/librs232.so";
+        handle_ = dlopen(beside.c_str(), RTLD_NOW);
+        if (!handle_)
+            handle_ = dlopen("librs232.so", RTLD_NOW);
+    }
+    return handle_ ? dlsym(handle_, name) : nullptr;
+}
+
+void SystemSerialPorts::SetPortMap(const comm::PortMap& map) {
+    auto set = reinterpret_cast<decltype(&::SetPortMap)>(Symbol("SetPortMap"));
+    if (!set)
+        return;
+    const char* paths[comm::kPorts];
+    for (std::size_t i = 0; i < map.size(); ++i)
+        paths[i] = map[i].c_str();
+    // An entry the component refuses (too long) keeps the old map; the store keeps it too,
+    // and the ports it names simply do not open.
+    (void)set(paths, comm::kPorts);
+}
+
+std::string SystemSerialPorts::MapPortName(int number) {
+    auto map = reinterpret_cast<decltype(&::MapPortName)>(Symbol("MapPortName"));
+    char path[256];
+    const std::string name = "COM" + std::to_string(number);
+    return map && map(name.c_str(), path, sizeof path) == RS232_OK ? std::string(path)
+                                                                   : std::string();
+}
+
+PortState SystemSerialPorts::ProbePort(const std::string& name) {
+    auto probe = reinterpret_cast<decltype(&::ProbePort)>(Symbol("ProbePort"));
+    RS232_PortState raw{};
+    PortState state;
+    state.device = name;
+    if (!probe)
+        return state; // Failed, for want of the component
+    switch (probe(name.c_str(), &raw)) {
+    case RS232_PORT_USABLE:
+        state.condition = PortCondition::Usable;
+        break;
+    case RS232_PORT_MISSING:
+        state.condition = PortCondition::Missing;
+        break;
+    case RS232_PORT_NO_PERMISSION:
+        state.condition = PortCondition::NoPermission;
+        break;
+    case RS232_PORT_BUSY:
+        state.condition = PortCondition::Busy;
+        break;
+    case RS232_PORT_NOT_A_TERMINAL:
+        state.condition = PortCondition::NotATerminal;
+        break;
+    default:
+        state.condition = PortCondition::Failed;
+        break;
+    }
+    state.error = raw.error;
+    state.holderPid = raw.holderPid;
+    if (raw.device[0] != '\0')
+        state.device.assign(raw.device, strnlen(raw.device, sizeof raw.device));
+    state.group.assign(raw.group, strnlen(raw.group, sizeof raw.group));
+    return state;
+}
+
+std::vector<SerialDevice> SystemSerialPorts::Detect() {
+    return DetectSerialDevices(sysRoot_, devRoot_);
+}
+
+} // namespace kaprin
