@@ -10,7 +10,8 @@
 
 namespace {
 
-rs232::SerialPort port;
+// Never destroyed: a download worker nobody joins may still use it while the process exits.
+rs232::SerialPort& port = *new rs232::SerialPort;
 
 } // namespace
 
