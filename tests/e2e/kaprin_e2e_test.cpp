@@ -204,8 +204,8 @@ TEST(KaprinE2e, DownloadIsRecordedWithTheImagesHash) {
     EXPECT_NE(line.find(" device=" + sim.SlavePath() + " sha256=" + hash + "\n"), std::string::npos)
         << line;
 
-    if (!fs::exists("/run/systemd/journal/socket") ||
-        CommandOutput("command -v journalctl").empty()) {
+    // A journal that answers (a socket left by a journal that has ended does not).
+    if (CommandOutput("systemd-cat true 2>/dev/null && command -v journalctl").empty()) {
         std::printf("[ journal  ] no system journal here: the journal entry is not checked\n");
         return;
     }
