@@ -95,20 +95,12 @@ int main(int argc, char** argv) {
 
     int signalFd = InstallCloseSignals();
     SteadyClock clock;
-    StationBindings bindings{settings,
-                             clock,
+    StationBindings bindings{settings, clock,
                              [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::PellinApi> {
                                  return std::make_unique<kaprin::PellinLibrary>(w, programDir);
                              },
                              [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::KaldunApi> {
                                  return std::make_unique<kaprin::KaldunLibrary>(w, programDir);
-                             },
-                             [&serial](int n) {
-                                 const kaprin::PortState state =
-                                     serial.ProbePort("COM" + std::to_string(n));
-                                 return state.condition == kaprin::PortCondition::Usable
-                                            ? std::string()
-                                            : DescribeState(state);
                              },
                              &serial};
     int status = RunStation(options, programDir, TerminalIo::Probe(0, 1, signalFd), bindings);

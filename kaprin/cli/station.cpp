@@ -1,6 +1,7 @@
 #include "kaprin/cli/station.h"
 
 #include "kaprin/cli/exit_status.h"
+#include "kaprin/cli/port_list.h"
 #include "kaprin/cli/port_override_store.h"
 #include "kaprin/cli/service_notify.h"
 #include "kaprin/core/frm_main.h"
@@ -33,7 +34,6 @@ public:
           store_(b.store, options.port, options.baud, options.portPath),
           windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
           kaldunLib_(b.makeKaldun(windows_)), checked_(*pellinLib_, b.serial),
-          portProblem_(b.portProblem),
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
           frm_(Ports{windows_, b.clock, store_, checked_, *kaldunLib_, &record_, b.serial},
@@ -99,7 +99,6 @@ private:
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
     PortCheckingPellin checked_;
-    std::function<std::string(int)> portProblem_;
     record::RecordWriter record_;
     FrmMain frm_;
     bool logWarned_ = false;
@@ -163,10 +162,12 @@ int StationRun::RunOnce() {
 // A service is ready once its port is known to open; one that cannot ends at once, saying
 // why, instead of failing at the first probe.
 bool StationRun::PortReady() {
-    const std::string problem = portProblem_ ? portProblem_(frm_.PortIndex() + 1) : "";
-    if (!problem.empty()) {
-        WriteErr(errFd_, PortName() + " cannot be used: " + problem);
-        return false;
+    if (serial_) {
+        const PortState state = serial_->ProbePort("COM" + std::to_string(frm_.PortIndex() + 1));
+        if (state.condition != PortCondition::Usable) {
+            WriteErr(errFd_, PortName() + " cannot be used: " + DescribeState(state));
+            return false;
+        }
     }
     NotifyReady("waiting for a device on " + PortName());
     return true;

@@ -20,10 +20,9 @@ struct StationBindings {
     Clock& clock;
     std::function<std::unique_ptr<PellinApi>(WindowServices&)> makePellin;
     std::function<std::unique_ptr<KaldunApi>(WindowServices&)> makeKaldun;
-    // Why COM<n> cannot be opened now, empty when it can; checked before the automatic
-    // mode starts (and a service is told the station is ready). Unset: not checked.
-    std::function<std::string(int n)> portProblem = nullptr;
-    // The serial component's map and probe; without it the stored map is not applied.
+    // The serial component's map and probe; without it the stored map is not applied and
+    // the port is not checked before the automatic mode starts (and a service is told the
+    // station is ready).
     SerialPorts* serial = nullptr;
 };
 

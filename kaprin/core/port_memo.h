@@ -7,7 +7,7 @@
 
 namespace kaprin {
 
-class PortMemo final : public PellinApi {
+class PortMemo : public PellinApi {
 public:
     explicit PortMemo(PellinApi& inner) : inner_(inner) {}
 

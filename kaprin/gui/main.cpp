@@ -84,19 +84,13 @@ int main(int argc, char** argv) {
         if (logWarned == path)
             return; // once per file, not at every download
         logWarned = path;
-        const std::string text = "The log file " + path + " cannot be written: " + error;
-        std::fprintf(stderr, "Kaprin: %s\n", text.c_str());
-        if (!kaprin::gui::QtWindowServices::Unattended()) // nobody would close the box
-            windows.ShowMessage(text);
+        windows.Warn("The log file " + path + " cannot be written: " + error);
     };
     kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record, &serial},
                           programDir, commandWords);
     // Why a port cannot be used, beside what the run itself shows.
     pellin.onProblem = [&windows, &model](const kaprin::PortState& state) {
-        const std::string text = kaprin::PortProblemText(state, model.langTable);
-        std::fprintf(stderr, "Kaprin: %s\n", text.c_str());
-        if (!kaprin::gui::QtWindowServices::Unattended()) // nobody would close the box
-            windows.ShowMessage(text);
+        windows.Warn(kaprin::PortProblemText(state, model.langTable));
     };
     kaprin::gui::MainWindow view(model);
     windows.Attach(&view);

@@ -64,6 +64,13 @@ void QtWindowServices::ShowMessage(const std::string& text) {
     box.exec();
 }
 
+void QtWindowServices::Warn(const std::string& text) {
+    std::fprintf(stderr, "Kaprin: %s\n", text.c_str());
+    std::fflush(stderr);
+    if (!Unattended())
+        ShowMessage(text);
+}
+
 std::optional<std::string> QtWindowServices::ChooseOpenFile(const FileDialog& dialog) {
     BeforeBlocking();
     return RunFileDialog(view_, dialog, DialogKind::Open);

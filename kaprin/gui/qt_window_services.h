@@ -21,6 +21,8 @@ public:
 
     bool AskYesNo(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
+    // On standard error always, and in a box where somebody can close it.
+    void Warn(const std::string& text) override;
     std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) override;
     std::optional<std::string> ChooseSaveFile(const FileDialog& dialog) override;
     void Beep() override;

@@ -61,12 +61,9 @@ std::string PortMapKey(int portNumber) {
 PortMap ReadPortMap(SettingsStore& store) {
     PortMap map;
     for (int n = 1; n <= kPorts; ++n) {
-        std::string path = store.ReadSetting(kPortsSection, PortMapKey(n));
         // Blanks around a hand-edited path are not part of it.
-        const auto first = path.find_first_not_of(" \t");
-        const auto last = path.find_last_not_of(" \t");
         map[static_cast<std::size_t>(n - 1)] =
-            first == std::string::npos ? std::string() : path.substr(first, last - first + 1);
+            settings::Trim(store.ReadSetting(kPortsSection, PortMapKey(n)));
     }
     return map;
 }

@@ -2,20 +2,13 @@
 
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/device_texts.h"
+#include "kaprin/prefs/settings_keys.h"
 
 namespace kaprin {
 
 namespace {
 
 constexpr std::size_t kMaxPath = 255; // the serial component's limit for a port name
-
-std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 } // namespace
 
@@ -112,7 +105,7 @@ void FrmDevices::txtPath_Change(const std::string& text) {
 }
 
 void FrmDevices::cmdAssign_Click() {
-    const std::string path = Trim(txtPath.text);
+    const std::string path = settings::Trim(txtPath.text);
     if (lstPorts.listIndex < 0 || path.empty())
         return;
     if (path[0] != '/' || path.size() > kMaxPath) {

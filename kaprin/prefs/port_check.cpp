@@ -6,7 +6,7 @@ std::int32_t PortCheckingPellin::Checked(std::int32_t result) {
     if (result != -1 || !serial_ || !onProblem)
         return result;
     // The library has closed the port again; the probe sees what the open saw.
-    PortState state = serial_->ProbePort("COM" + std::to_string(portIndex_ + 1));
+    PortState state = serial_->ProbePort("COM" + std::to_string(portIndex() + 1));
     if (state.condition != PortCondition::Usable)
         onProblem(state);
     return result;

@@ -9,8 +9,6 @@
 
 namespace kaprin::settings {
 
-namespace {
-
 std::string Trim(const std::string& text) {
     auto first = text.find_first_not_of(" \t");
     if (first == std::string::npos)
@@ -18,6 +16,8 @@ std::string Trim(const std::string& text) {
     auto last = text.find_last_not_of(" \t");
     return text.substr(first, last - first + 1);
 }
+
+namespace {
 
 std::string Lower(std::string text) {
     for (char& c : text)

@@ -45,6 +45,8 @@ std::string BoolText(bool value);
 // the text are allowed. Nothing for an empty or unconvertible text.
 std::optional<bool> ParseBool(const std::string& text);
 // A whole number in plain decimal (sign and blanks around it allowed) that fits 32 bits.
+// The text without the blanks and tabs around it.
+std::string Trim(const std::string& text);
 std::optional<std::int32_t> ParseWhole(const std::string& text);
 std::string WholeText(std::int32_t value);
 

@@ -42,6 +42,13 @@ const char* OutcomeWord(RecordOutcome outcome) {
     return "failed";
 }
 
+std::string OutcomeText(const DownloadRecord& r) {
+    std::string text = OutcomeWord(r.outcome);
+    if (r.outcome != RecordOutcome::Interrupted)
+        text += " " + std::to_string(r.code);
+    return text;
+}
+
 std::string FormatLogLine(const StampedRecord& s, const std::tm& local, long utcOffsetSeconds) {
     const DownloadRecord& r = s.record;
     char when[32];
@@ -56,10 +63,7 @@ std::string FormatLogLine(const StampedRecord& s, const std::tm& local, long utc
     std::string line = std::string(when) + " " + zone;
     line += "\tCOM" + std::to_string(r.portIndex + 1);
     line += "\t" + r.image;
-    line += "\t" + std::string(OutcomeWord(r.outcome));
-    // An interrupted transfer has no result code: 0 would read as success.
-    if (r.outcome != RecordOutcome::Interrupted)
-        line += " " + std::to_string(r.code);
+    line += "\t" + OutcomeText(r);
     line += "\t" + std::string(duration);
     line += "\t" + std::to_string(r.blocks) + " blocks";
     line += " host=" + s.host + " device=" + s.device;

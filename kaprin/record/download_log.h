@@ -27,6 +27,9 @@ struct StampedRecord {
 
 // "ok", "failed" or "interrupted".
 const char* OutcomeWord(RecordOutcome outcome);
+// The outcome word and the result code: "ok 0", "failed 3"; an interrupted transfer has
+// no code (0 would read as success).
+std::string OutcomeText(const DownloadRecord& r);
 
 // The line for a transfer, without the line end; `local` is its start in local time.
 std::string FormatLogLine(const StampedRecord& r, const std::tm& local, long utcOffsetSeconds);

@@ -12,11 +12,9 @@ bool SendToJournal(const StampedRecord& s) {
     const DownloadRecord& r = s.record;
     const std::string port = "COM" + std::to_string(r.portIndex + 1);
     const char* outcome = OutcomeWord(r.outcome);
-    std::string message = "download " + std::string(outcome);
-    if (r.outcome != RecordOutcome::Interrupted)
-        message += " " + std::to_string(r.code);
-    message += ": " + r.image + " on " + port + " (" + s.device + "), " + std::to_string(r.blocks) +
-               " blocks in " + std::to_string(r.durationMs) + " ms";
+    const std::string message = "download " + OutcomeText(r) + ": " + r.image + " on " + port +
+                                " (" + s.device + "), " + std::to_string(r.blocks) + " blocks in " +
+                                std::to_string(r.durationMs) + " ms";
     const int priority = r.outcome == RecordOutcome::Ok ? LOG_INFO : LOG_WARNING;
     const std::string code = r.outcome == RecordOutcome::Interrupted ? "" : std::to_string(r.code);
     return sd_journal_send(

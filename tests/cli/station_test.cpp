@@ -5,6 +5,7 @@
 #include "kaprin/cli/station.h"
 #include "kaprin/cli/steady_clock.h"
 #include "kaprin/core/frm_main.h"
+#include "kaprin/core/port_memo.h"
 #include "temp_dir.h"
 #include "terminal_harness.h"
 
@@ -41,26 +42,6 @@ std::string Text(std::int16_t id) {
     return frm->LangText(id);
 }
 
-class Forward : public PellinApi {
-public:
-    explicit Forward(PellinApi& p) : p_(p) {}
-    void BotLoad(const std::string& path) override { p_.BotLoad(path); }
-    void FontLoad(const std::string& path) override { p_.FontLoad(path); }
-    std::int32_t getPercent() override { return p_.getPercent(); }
-    std::int32_t getBlock() override { return p_.getBlock(); }
-    std::int32_t getError() override { return p_.getError(); }
-    std::int32_t usePort(std::int32_t i, std::int32_t b) override { return p_.usePort(i, b); }
-    void PowerOn(bool on) override { p_.PowerOn(on); }
-    void BootOn(bool on) override { p_.BootOn(on); }
-    void BootStart(bool on) override { p_.BootStart(on); }
-    void BootShutDown(bool on) override { p_.BootShutDown(on); }
-    std::int32_t CheckZ() override { return p_.CheckZ(); }
-    std::int32_t CheckDevice() override { return p_.CheckDevice(); }
-
-private:
-    PellinApi& p_;
-};
-
 class ForwardKaldun : public KaldunApi {
 public:
     explicit ForwardKaldun(KaldunApi& k) : k_(k) {}
@@ -71,9 +52,9 @@ private:
 };
 
 // The libraries as the real binding reports a missing one.
-class MissingPellin : public Forward {
+class MissingPellin : public PortMemo {
 public:
-    MissingPellin(PellinApi& p, WindowServices& w) : Forward(p), w_(w) {}
+    MissingPellin(PellinApi& p, WindowServices& w) : PortMemo(p), w_(w) {}
     std::int32_t usePort(std::int32_t, std::int32_t) override {
         w_.Fatal("libPellin.so cannot be loaded");
         return -1; // not reached
@@ -113,17 +94,15 @@ struct Bench {
     int Run(const std::vector<std::string>& args, int in, int out, int err) {
         ParsedOptions parsed = ParseCliOptions(args);
         EXPECT_EQ(parsed.error, "");
-        StationBindings b{store,
-                          clock,
+        StationBindings b{store, clock,
                           [this](WindowServices& w) -> std::unique_ptr<PellinApi> {
                               if (missingLibrary)
                                   return std::make_unique<MissingPellin>(pellin, w);
-                              return std::make_unique<Forward>(pellin);
+                              return std::make_unique<PortMemo>(pellin);
                           },
                           [this](WindowServices&) -> std::unique_ptr<KaldunApi> {
                               return std::make_unique<ForwardKaldun>(kaldun);
                           },
-                          nullptr,
                           &serial};
         return RunStation(parsed.options, ProgramDir(), TerminalIo::Probe(in, out, sig[0]), b, err);
     }
