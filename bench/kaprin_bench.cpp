@@ -35,32 +35,6 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
 
-// User and system time of a process (all its threads), or of one of its threads, in
-// seconds.
-double CpuSeconds(pid_t pid, pid_t thread = 0) {
-    std::ifstream in("/proc/" + std::to_string(pid) +
-                     (thread ? "/task/" + std::to_string(thread) : std::string()) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::vector<std::string> fields;
-    std::string field;
-    for (char c : stat.substr(close + 2)) {
-        if (c == ' ') {
-            fields.push_back(field);
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    // Fields 14 and 15 of the line; the list starts at field 3.
-    if (fields.size() < 13)
-        return -1;
-    const double ticks = std::stod(fields[11]) + std::stod(fields[12]);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // With --realtime (as root) the simulator and Kaprin run under SCHED_FIFO, so that other
 // work on a busy machine weighs less on the timing.
 bool gRealtime = false;
@@ -147,8 +121,8 @@ Transfer TimeTransfer(const std::string& log, pid_t process, const std::function
                 if (t.frames == 0) {
                     firstAt = now;
                     if (process) {
-                        cpuFirst = CpuSeconds(process);
-                        windowFirst = CpuSeconds(process, process);
+                        cpuFirst = testsupport::CpuSeconds(process);
+                        windowFirst = testsupport::CpuSeconds(process, process);
                     }
                 } else {
                     t.wireBytes += lastFrameBytes;
@@ -156,8 +130,8 @@ Transfer TimeTransfer(const std::string& log, pid_t process, const std::function
                 lastFrameBytes = bytes;
                 lastAt = now;
                 if (process) {
-                    t.cpu = CpuSeconds(process) - cpuFirst;
-                    t.windowCpu = CpuSeconds(process, process) - windowFirst;
+                    t.cpu = testsupport::CpuSeconds(process) - cpuFirst;
+                    t.windowCpu = testsupport::CpuSeconds(process, process) - windowFirst;
                 }
                 ++t.frames;
             } else if (line.find("complete") != std::string::npos) {
@@ -211,9 +185,9 @@ int main(int argc, char** argv) {
                                          sim.SlavePath(), dir.Path() + "/wait.err");
         std::this_thread::sleep_for(1500ms); // start-up and the first probes
         const auto t0 = Clock::now();
-        const double c0 = CpuSeconds(kaprin);
+        const double c0 = testsupport::CpuSeconds(kaprin);
         std::this_thread::sleep_for(5s);
-        const double c1 = CpuSeconds(kaprin);
+        const double c1 = testsupport::CpuSeconds(kaprin);
         const auto t1 = Clock::now();
         if (c0 >= 0 && c1 >= 0)
             waitShare = (c1 - c0) / Seconds(t0, t1);

@@ -46,22 +46,6 @@ double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-// CPU seconds (user and system) a running process has used so far.
-double CpuSeconds(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos)
-        return 0;
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stod(field);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 std::vector<std::string> Lines(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::string> lines;
@@ -162,7 +146,7 @@ Round RunRound(const Options& o, int n, const fs::path& dir, const std::string& 
     }
     r.wallS = Seconds(Clock::now() - start);
     for (auto& sim : sims)
-        r.simCpuS += CpuSeconds(sim->Pid());
+        r.simCpuS += testsupport::CpuSeconds(sim->Pid());
     for (pid_t pid : pids)
         kill(pid, SIGTERM);
     for (pid_t pid : pids) {

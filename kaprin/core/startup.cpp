@@ -32,9 +32,7 @@ std::optional<std::int16_t> FailLimitOf(const std::string& text) {
     if (auto n = settings::ParseWhole(text))
         return static_cast<std::int16_t>(std::clamp<std::int32_t>(*n, INT16_MIN, 9));
     // Too large for 32 bits: a run of digits after an optional sign.
-    std::string t = text;
-    t.erase(0, t.find_first_not_of(" \t"));
-    t.erase(t.find_last_not_of(" \t") + 1);
+    std::string t = settings::Trim(text);
     const bool negative = !t.empty() && t[0] == '-';
     if (!t.empty() && (t[0] == '-' || t[0] == '+'))
         t.erase(0, 1);

@@ -117,21 +117,6 @@ std::vector<std::string> DataLines(const std::string& image) {
     return lines;
 }
 
-// CPU seconds a process has used so far (user and system), from /proc.
-double CpuSeconds(pid_t pid) {
-    std::string stat = testsupport::ReadTextFile("/proc/" + std::to_string(pid) + "/stat");
-    auto close = stat.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream in(stat.substr(close + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && in >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stod(field);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // Waits until the log file holds `count` lines; the seconds each line took to appear.
 std::vector<double> WaitForLogLines(const std::string& path, std::size_t count,
                                     const std::vector<Clock::time_point>& starts,
@@ -222,7 +207,7 @@ TEST_F(TwoStations, FlashTwoScannersAtOnce) {
     s1.Start({"-A", "-F=" + a, "--port", "1", "--log", sharedLog}, both, dir.Path() + "/s1.out");
     s2.Start({"-A", "-F=" + b, "--port", "2", "--log", sharedLog}, both, dir.Path() + "/s2.out");
     std::vector<double> wall = WaitForLogLines(sharedLog, 2, {s1.started, s2.started}, 60s);
-    const double cpu[2] = {CpuSeconds(s1.pid), CpuSeconds(s2.pid)};
+    const double cpu[2] = {testsupport::CpuSeconds(s1.pid), testsupport::CpuSeconds(s2.pid)};
     const double lived[2] = {std::chrono::duration<double>(Clock::now() - s1.started).count(),
                              std::chrono::duration<double>(Clock::now() - s2.started).count()};
 

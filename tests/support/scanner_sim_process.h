@@ -47,6 +47,10 @@ void MapComPort(int number, const std::string& path);
 // Reads a whole text file; empty when it cannot be read.
 std::string ReadTextFile(const std::string& path);
 
+// CPU seconds (user and system) a running process, or one of its threads, has used so far;
+// -1 when /proc does not tell.
+double CpuSeconds(pid_t pid, pid_t thread = 0);
+
 // A fresh directory under the system's temporary folder, removed with its files at the end.
 class TempDir {
 public:
