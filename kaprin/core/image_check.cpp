@@ -1,11 +1,11 @@
 #include "kaprin/core/image_check.h"
 
+#include "kaprin/core/regular_file.h"
+
 #include <cctype>
 #include <cerrno>
-#include <fcntl.h>
 #include <functional>
 #include <string_view>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kaprin {
@@ -22,34 +22,29 @@ bool IsRecordHeader(std::string_view line) {
     return true;
 }
 
-// Calls `wanted` with the start of each line until it says yes. Only a regular file is
-// read (a FIFO or a device would block or never end); a line is looked at by its first
-// bytes only, so a file without line ends costs no memory.
+// Calls `wanted` with the start of each line until it says yes. A line is looked at by its
+// first bytes only, so a file without line ends costs no memory.
 bool AnyLine(const std::string& path, const std::function<bool(std::string_view)>& wanted) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenRegularFile(path);
     if (fd < 0)
         return false;
-    struct stat st {};
     bool found = false;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        constexpr std::size_t kHead = 16;
-        std::string head;
-        char buf[65536];
-        for (ssize_t n;
-             !found && ((n = read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR));) {
-            for (ssize_t i = 0; i < n && !found; ++i) {
-                const char c = buf[i];
-                if (c == '\n' || c == '\r') {
-                    found = !head.empty() && wanted(head);
-                    head.clear();
-                } else if (head.size() < kHead) {
-                    head.push_back(c);
-                }
+    constexpr std::size_t kHead = 16;
+    std::string head;
+    char buf[65536];
+    for (ssize_t n; !found && ((n = read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR));) {
+        for (ssize_t i = 0; i < n && !found; ++i) {
+            const char c = buf[i];
+            if (c == '\n' || c == '\r') {
+                found = !head.empty() && wanted(head);
+                head.clear();
+            } else if (head.size() < kHead) {
+                head.push_back(c);
             }
         }
-        if (!found && !head.empty())
-            found = wanted(head);
     }
+    if (!found && !head.empty())
+        found = wanted(head);
     close(fd);
     return found;
 }

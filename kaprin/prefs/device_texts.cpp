@@ -46,17 +46,10 @@ constexpr English kEnglish[] = {
 
 } // namespace
 
-std::initializer_list<DeviceText> AllDeviceTexts() {
-    static const auto ids = {
-        DeviceText::SerialDevices, DeviceText::Assign,       DeviceText::Clear,
-        DeviceText::Refresh,       DeviceText::Close,        DeviceText::DevicePath,
-        DeviceText::Detected,      DeviceText::ComPorts,     DeviceText::DevicesButton,
-        DeviceText::Present,       DeviceText::NotPresent,   DeviceText::MayOpen,
-        DeviceText::NoAccess,      DeviceText::Default,      DeviceText::NoDevices,
-        DeviceText::NotAPath,      DeviceText::NoPermission, DeviceText::NoPermissionNoGroup,
-        DeviceText::Busy,          DeviceText::BusyNoPid,    DeviceText::Missing,
-        DeviceText::NotATerminal,  DeviceText::Failed,       DeviceText::FirstRunQuestion,
-        DeviceText::CommDevice};
+std::vector<DeviceText> AllDeviceTexts() {
+    std::vector<DeviceText> ids;
+    for (const English& e : kEnglish)
+        ids.push_back(e.id);
     return ids;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace kaprin {
 
@@ -40,7 +41,7 @@ enum class DeviceText : std::int16_t {
 };
 
 // Every id above, for the check of the shipped language files.
-std::initializer_list<DeviceText> AllDeviceTexts();
+std::vector<DeviceText> AllDeviceTexts();
 
 // The text of the loaded language file, or the English one when the file has none.
 std::string DeviceLangText(const LangTable& table, DeviceText id);

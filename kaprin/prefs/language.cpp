@@ -1,5 +1,7 @@
 #include "kaprin/prefs/language.h"
 
+#include "kaprin/core/regular_file.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -133,15 +135,9 @@ std::string DecodeLanguageText(const std::string& bytes) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
-    // Non-blocking: opening a FIFO must not wait for a writer; only a regular file is read.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = OpenRegularFile(path);
     if (fd < 0)
         return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
     std::string bytes;
     char buffer[4096];
     while (bytes.size() < maxBytes) {

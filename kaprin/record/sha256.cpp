@@ -1,23 +1,20 @@
 #include "kaprin/record/download_log.h"
 
+#include "kaprin/core/regular_file.h"
+
 #include <openssl/evp.h>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kaprin::record {
 
 std::string Sha256OfFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = OpenRegularFile(path);
     if (fd < 0)
         return {};
     std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* f) { close(*f); });
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return {};
     std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1)
         return {};

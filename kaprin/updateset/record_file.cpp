@@ -1,5 +1,7 @@
 #include "kaprin/updateset/record_file.h"
 
+#include "kaprin/core/regular_file.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -11,14 +13,8 @@
 namespace kaprin {
 
 RecordReader::RecordReader(const std::string& path) {
-    // Read-only: loading a name that does not exist must not create it. Non-blocking and
-    // regular files only: a FIFO or a device (/dev/zero) would hang or never end.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    // Read-only: loading a name that does not exist must not create it.
+    fd_ = OpenRegularFile(path);
 }
 
 RecordReader::~RecordReader() {
