@@ -2,21 +2,37 @@
 
 #include "rs232/rs232.h"
 
+#include <climits>
 #include <cstring>
 #include <dlfcn.h>
+#include <unistd.h>
 
 namespace kaprin {
 
+namespace {
+
+std::string RunningProgramDir() {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return ".";
+    const std::string path(buf, static_cast<std::size_t>(n));
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
 SystemSerialPorts::SystemSerialPorts(std::string programDir, std::string sysRoot,
                                      std::string devRoot)
-    : programDir_(std::move(programDir)), sysRoot_(std::move(sysRoot)),
-      devRoot_(std::move(devRoot)) {}
+    : programDir_(programDir.empty() ? RunningProgramDir() : std::move(programDir)),
+      sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
 
 void* SystemSerialPorts::Symbol(const char* name) {
     if (!tried_) {
         tried_ = true;
-        if (!programDir_.empty())
-            handle_ = dlopen((programDir_ + "/librs232.so").c_str(), RTLD_NOW);
+        const std::string beside = programDir_ + "/librs232.so";
+        handle_ = dlopen(beside.c_str(), RTLD_NOW);
         if (!handle_)
             handle_ = dlopen("librs232.so", RTLD_NOW);
     }

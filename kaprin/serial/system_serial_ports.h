@@ -13,7 +13,7 @@ namespace kaprin {
 
 class SystemSerialPorts : public SerialPorts {
 public:
-    // `programDir` empty: only the dynamic loader's search (the program's own run path).
+    // `programDir` empty: the folder of the running program.
     explicit SystemSerialPorts(std::string programDir = {}, std::string sysRoot = "/sys",
                                std::string devRoot = "/dev");
 
