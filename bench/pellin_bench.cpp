@@ -5,7 +5,7 @@
 //
 // --realtime runs this process (and so the library's worker and the simulator, which inherit
 // it) under SCHED_FIFO, to take the scheduling delays of a loaded machine out of the figures.
-#include "pellin.h"
+#include "pellin/pellin.h"
 #include "pln_image.h"
 #include "scanner_sim_process.h"
 

@@ -1,4 +1,4 @@
-#include "kaldun.h"
+#include "kaldun/kaldun.h"
 
 #include "converter.h"
 

@@ -1,5 +1,5 @@
 // libPellin.so through the real serial component into scanner-sim on a pseudo-terminal.
-#include "pellin.h"
+#include "pellin/pellin.h"
 #include "pln_image.h"
 #include "scanner_sim_process.h"
 
