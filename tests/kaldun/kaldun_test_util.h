@@ -2,6 +2,8 @@
 // the library's export loaded by name, and an independent reading of PLN and HEX images.
 #pragma once
 
+#include "temp_dir.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -21,16 +23,7 @@ bool exists(const std::string& path);
 std::vector<std::string> listDir(const std::string& dir);
 
 // A scratch folder removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using kaprin::test::TempDir;
 
 // KALDUN resolved by name from libKALDUN.so beside the test executable.
 int32_t callKaldun(const char* path);
