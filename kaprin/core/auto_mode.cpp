@@ -63,7 +63,7 @@ void FrmMain::t2_Timer() {
         if (AutoFailCount >= module1.AutoFailLimit) {
             ports_.windows.Beep();
             AutoFailCount = 0;
-            ports_.windows.ShowMessage(LangText(TextId::AutoAlert));
+            ports_.windows.ShowMessage(LangText(TextId::AutoAlert), MessageKind::Warning);
         }
     } else {
         AutoFailCount = 0;

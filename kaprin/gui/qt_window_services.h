@@ -20,7 +20,7 @@ public:
     void Attach(MainWindow* view) { view_ = view; }
 
     bool AskYesNo(const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, MessageKind kind) override;
     // On standard error always, and in a box where somebody can close it.
     void Warn(const std::string& text) override;
     std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) override;
@@ -39,10 +39,13 @@ public:
 
 private:
     void BeforeBlocking();
+    void NoHelpViewer(const QString& page);
     static constexpr int kRefreshEveryMs = 20;
     MainWindow* view_ = nullptr;
     QTimer wake_;
     QElapsedTimer sinceRefresh_;
+    // Owns the help openers still running, so that none reports to services gone.
+    QObject openers_;
 };
 
 // Milliseconds of a monotonic clock, as a 32-bit tick count.

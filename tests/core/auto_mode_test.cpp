@@ -231,6 +231,7 @@ TEST_F(AutoModeTest, CommandLineCloseAfterSuccess) {
     for (int i = 0; i < 5; ++i)
         Step('F');
     EXPECT_EQ(world.windows.messages, (std::vector<std::string>{T(1324)}));
+    EXPECT_EQ(world.windows.messageKinds, (std::vector<MessageKind>{MessageKind::Warning}));
     Step('S');
     ASSERT_TRUE(world.windows.closeRequested);
     world.store.writes.clear();
