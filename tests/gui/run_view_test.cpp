@@ -202,6 +202,7 @@ TEST(Keys, ConventionalKeys) {
         w.windows.At(3, [&] { w.widget<QPushButton>("cmdStop")->click(); });
         w.view->Refresh();
         w.view->show();
+        w.view->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.view.get()));
         w.widget(c.focus)->setFocus();
         QTest::keyClick(w.widget(c.focus), c.key, c.modifiers);

@@ -40,13 +40,6 @@ Bytes counting(std::size_t n, uint8_t first) {
     return bytes;
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void writeFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
     out << text;
@@ -187,7 +180,7 @@ Image imageOfHex(const std::vector<std::pair<std::string, int>>& files) {
     Image image;
     for (const auto& [path, filePage] : files) {
         int page = filePage < 0 ? 0 : filePage;
-        for (const std::string& line : splitLines(readFile(path), true)) {
+        for (const std::string& line : splitLines(ReadTextFile(path), true)) {
             uint16_t address;
             uint8_t type;
             Bytes data;

@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 std::string rec(uint16_t address, uint8_t type, const Bytes& data, char lead = ':');
 Bytes counting(std::size_t n, uint8_t first = 0);
 
-std::string readFile(const std::string& path);
+using kaprin::test::ReadTextFile;
 void writeFile(const std::string& path, const std::string& text);
 bool exists(const std::string& path);
 std::vector<std::string> listDir(const std::string& dir);
