@@ -378,7 +378,7 @@ TEST_P(LinkStart, SynchronisesWithEndFrames) {
     if (!c.linked)
         replies.insert(replies.end(), 8, NONE);
     port.device = FakePort::FrameReplies(replies);
-    engine.BotLoad(dir.Write("missing-dir/none.pln", "").c_str()); // no file: code 5 when linked
+    engine.BotLoad((dir / "missing-dir/none.pln").c_str()); // no file: code 5 when linked
     size_t syncFrames = 0;
     while (syncFrames < port.writes.size() && port.writes[syncFrames] == pellin::kEndFrame)
         ++syncFrames;
