@@ -5,9 +5,11 @@
 //
 // --realtime runs this process (and so the library's worker and the simulator, which inherit
 // it) under SCHED_FIFO, to take the scheduling delays of a loaded machine out of the figures.
-#include "pellin.h"
+#include "pellin/pellin.h"
 #include "pln_image.h"
 #include "scanner_sim_process.h"
+#include "temp_dir.h"
+#include "test_process.h"
 
 #include <chrono>
 #include <cstdio>
@@ -95,11 +97,11 @@ int main(int argc, char** argv) {
 
     const double sleepLateUs = SleepLatenessUs();
 
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     testsupport::PlnLayout layout;
     layout.linesPerBank = linesPerBank;
     const std::string image = dir.Write("bench.pln", testsupport::MakePlnImage(layout));
-    const std::string log = dir.Path() + "/sim.log";
+    const std::string log = dir.path().string() + "/sim.log";
 
     testsupport::ScannerSimProcess sim;
     std::string error;
@@ -134,7 +136,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the worker closes the port
     sim.Stop();
 
-    const std::string totals = testsupport::ReadTextFile(log);
+    const std::string totals = kaprin::test::ReadTextFile(log);
     const long frames = Field(totals, "frames");
     const long rx = Field(totals, "rx_bytes");
     const long tx = Field(totals, "tx_bytes");

@@ -42,12 +42,7 @@ inline constexpr uint32_t kProbeWaitForJobMs = 2500;
 int32_t ProgressPercent(uint64_t position, uint64_t length);
 
 struct JobState {
-    uint8_t recordLength = 0;
-    uint32_t recordAddress = 0;
-    uint8_t recordType = 0;
-    uint8_t recordChecksum = 0;
     char line[kLineBufferSize] = {};
-    uint8_t recordData[40] = {};
     std::atomic<uint8_t> powerOn{0};
     std::atomic<uint8_t> bootOn{0};
     std::atomic<uint8_t> startFlag{0};

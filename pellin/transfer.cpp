@@ -44,13 +44,7 @@ Status Engine::SendAndWait(uint32_t seconds) {
 
 void Engine::BuildFrame(uint8_t type, const uint8_t* data, uint8_t count) {
     std::memset(state_.line, 0, sizeof state_.line);
-    std::memset(state_.recordData, 0, sizeof state_.recordData);
-    state_.recordLength = count;
-    state_.recordAddress = 0;
-    state_.recordType = type;
-    if (count > 0)
-        std::memcpy(state_.recordData, data, count);
-    state_.recordChecksum = FormatControlFrame(state_.line, type, state_.recordData, count);
+    FormatControlFrame(state_.line, type, data, count);
 }
 
 void Engine::PutFrame(const char* text) {

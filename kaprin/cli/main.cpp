@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (options.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(kUsage.c_str(), stdout);
         return kExitOk;
     }
     if (options.version) {

@@ -203,7 +203,7 @@ bool TerminalWindows::AskYesNo(const std::string& text) {
     }
 }
 
-void TerminalWindows::ShowMessage(const std::string& text) {
+void TerminalWindows::ShowMessage(const std::string& text, MessageKind) {
     Pump();
     ++alerts_;
     view_.Print("[alert " + std::to_string(alerts_) + "] " + text);

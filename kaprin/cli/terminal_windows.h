@@ -47,7 +47,7 @@ public:
     int closeSignals() const { return signals_; }
 
     bool AskYesNo(const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, MessageKind kind) override;
     void Warn(const std::string& text) override;
     std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) override;
     std::optional<std::string> ChooseSaveFile(const FileDialog& dialog) override;

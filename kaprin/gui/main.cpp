@@ -1,4 +1,5 @@
 // Kaprin: the windowed utility. Binds the model to Qt Widgets and the real libraries.
+#include "kaprin/core/command_line.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/core/library_binding.h"
 #include "kaprin/gui/main_window.h"
@@ -22,6 +23,28 @@
 #include <vector>
 
 namespace {
+
+// --version and --help answer on standard output and need no display; nothing else runs.
+// Returns false when neither is given.
+bool AnswerInfoOption(const std::vector<std::string>& words) {
+    for (const std::string& word : words) {
+        if (word == "--version") {
+            std::printf("Kaprin %s\n", kaprin::kVersionText);
+            return true;
+        }
+        if (word == "--help") {
+            std::printf("Usage: Kaprin [-A | -C | -S | -D] [-F=FILE] [-E<n>]\n\n"
+                        "Downloads firmware into a scanner on a serial port, in a window.\n"
+                        "Up to three words, the option letters in any case:\n%s"
+                        "\n  --help, --version\n\n"
+                        "Without a desktop it runs headless with QT_QPA_PLATFORM=offscreen; "
+                        "kaprin-cli is the terminal front end.\n",
+                        kaprin::kCommandWordsHelp);
+            return true;
+        }
+    }
+    return false;
+}
 
 bool HasDisplay() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -49,6 +72,8 @@ int main(int argc, char** argv) {
     // The words after the program's name, each whole (a path may hold spaces), taken
     // before Qt looks at them.
     std::vector<std::string> commandWords(argv + 1, argv + argc);
+    if (AnswerInfoOption(commandWords))
+        return 0;
     if (!HasDisplay()) {
         std::fprintf(stderr, "Kaprin: no display (neither DISPLAY nor WAYLAND_DISPLAY is set). "
                              "Run it on a desktop, or headless with QT_QPA_PLATFORM=offscreen.\n");

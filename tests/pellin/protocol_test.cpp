@@ -4,7 +4,7 @@
 #include "image_file.h"
 #include "pln_image.h"
 #include "record.h"
-#include "scanner_sim_process.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ class Protocol : public ::testing::Test {
 protected:
     FakePort port;
     pellin::Engine engine{port.Transport(), port.Clock(), Inline()};
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
 
     // Writes after the two end frames of a good link start.
     std::vector<std::string> JobFrames() const {
@@ -199,7 +199,7 @@ class ReadLine : public ::testing::TestWithParam<LineCase> {};
 // Lines keep the text before the first character of code 32 or less, then LF.
 TEST_P(ReadLine, TrimsAndEnds) {
     const LineCase& c = GetParam();
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     pellin::ImageFile file;
     ASSERT_TRUE(file.Open(dir.Write("image.pln", c.file).c_str()));
     char line[pellin::kLineBufferSize];
@@ -378,7 +378,7 @@ TEST_P(LinkStart, SynchronisesWithEndFrames) {
     if (!c.linked)
         replies.insert(replies.end(), 8, NONE);
     port.device = FakePort::FrameReplies(replies);
-    engine.BotLoad(dir.Write("missing-dir/none.pln", "").c_str()); // no file: code 5 when linked
+    engine.BotLoad((dir / "missing-dir/none.pln").c_str()); // no file: code 5 when linked
     size_t syncFrames = 0;
     while (syncFrames < port.writes.size() && port.writes[syncFrames] == pellin::kEndFrame)
         ++syncFrames;
@@ -447,15 +447,15 @@ TEST_F(Protocol, OverlongLineEndsJobWithCode4) {
 // A folder given as image cannot be read: code 5, nothing sent after the link start.
 TEST_F(Protocol, UnreadableImage) {
     port.device = FakePort::AckEverything();
-    engine.BotLoad(dir.Path().c_str());
+    engine.BotLoad(dir.path().string().c_str());
     EXPECT_EQ(port.writes.size(), 2u);
     EXPECT_EQ(engine.getError(), 5);
 }
 
 // A FIFO is refused without waiting for a writer (one comes after 4 s to end a wait).
 TEST(ImageFile, FifoIsRefusedAtOnce) {
-    testsupport::TempDir dir;
-    const std::string fifo = dir.Path() + "/fifo.pln";
+    kaprin::test::TempDir dir;
+    const std::string fifo = dir.path().string() + "/fifo.pln";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     pellin::ImageFile file;
     auto opened = std::async(std::launch::async, [&] { return file.Open(fifo.c_str()); });
@@ -525,7 +525,7 @@ TEST_F(Protocol, FailedJobEndsAtLastPercentPlusOne) {
     engine.BotLoad(dir.Write("a.pln", testsupport::MakePlnImage(layout)).c_str());
     // First data line acknowledged, second timed out.
     pellin::ImageFile file;
-    ASSERT_TRUE(file.Open((dir.Path() + "/a.pln").c_str()));
+    ASSERT_TRUE(file.Open((dir.path().string() + "/a.pln").c_str()));
     char line[pellin::kLineBufferSize];
     for (int i = 0; i < 3; ++i)
         file.ReadLine(line);
