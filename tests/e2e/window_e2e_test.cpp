@@ -5,7 +5,6 @@
 #include "scanner_sim_process.h"
 #include "temp_dir.h"
 #include "test_process.h"
-#include "temp_dir.h"
 
 #include "kaprin/core/frm_main.h"
 #include "kaprin/core/library_binding.h"
