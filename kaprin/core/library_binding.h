@@ -2,7 +2,7 @@
 // any of their functions, each export looked up by name at its own first call.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 #include <cstdint>
 #include <string>
