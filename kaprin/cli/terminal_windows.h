@@ -4,10 +4,10 @@
 // signals, running the model's timers when due.
 #pragma once
 
+#include "kaprin/base/ports.h"
 #include "kaprin/cli/cli_options.h"
 #include "kaprin/cli/status_view.h"
 #include "kaprin/cli/timer_pump.h"
-#include "kaprin/core/ports.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "kaprin/core/image_check.h"
 
-#include "kaprin/core/regular_file.h"
+#include "kaprin/base/regular_file.h"
 
 #include <cctype>
 #include <cerrno>

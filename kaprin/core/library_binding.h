@@ -3,7 +3,7 @@
 #pragma once
 
 #include "kaldun/kaldun.h"
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 #include "pellin/pellin.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // other windows and the help page.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 #include <QObject>
 

@@ -4,7 +4,7 @@
 // through `onProblem`. The library's own results pass through unchanged.
 #pragma once
 
-#include "kaprin/core/port_memo.h"
+#include "kaprin/base/port_memo.h"
 #include "kaprin/prefs/serial_devices.h"
 
 #include <functional>

@@ -8,7 +8,7 @@
 // interleave.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 #include <chrono>
 #include <ctime>

@@ -2,7 +2,7 @@
 // $XDG_CONFIG_HOME/Kaprin/Kaprin.ini (~/.config/Kaprin/Kaprin.ini when it is not set).
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 #include <QSettings>
 #include <QString>

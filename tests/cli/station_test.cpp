@@ -1,11 +1,11 @@
 // The station end to end on the fakes: the model's run and automatic mode as a person
 // sees them on a terminal, and as a script sees them without one, with exit statuses.
 #include "fakes.h"
+#include "kaprin/base/port_memo.h"
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/station.h"
 #include "kaprin/cli/steady_clock.h"
 #include "kaprin/core/frm_main.h"
-#include "kaprin/core/port_memo.h"
 #include "temp_dir.h"
 #include "terminal_harness.h"
 

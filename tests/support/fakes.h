@@ -3,7 +3,7 @@
 // record what the model asked of them, in one shared call log where order matters.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/prefs/serial_devices.h"
 
 #include <deque>
