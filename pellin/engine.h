@@ -20,6 +20,8 @@ enum Status : int32_t {
     kProgramFail = 3,
     kRefusedOther = 4,
     kFileError = 5,
+    // Five refusals in a row, none of them a NAK: bytes that are no answer kept coming.
+    kNoisyLine = 6,
 };
 
 inline constexpr uint8_t kAck = 0x06;
@@ -28,9 +30,12 @@ inline constexpr uint8_t kEsc = 0x1B;
 inline constexpr size_t kPathBufferSize = 260;
 inline constexpr size_t kPortNameBufferSize = 12;
 inline constexpr char kDeviceName[] = "MORLA";
-// After a refusal the line must stay quiet this long before the frame is sent again, so that
-// an answer still under way to an earlier send is not taken for the next one.
-inline constexpr uint32_t kQuietAfterRefusalMs = 100;
+// After a byte that is no answer, the line is given at most this many character times to
+// fall quiet before the frame goes again: long enough for the rest of a burst of noise,
+// short enough that a boot loader waiting for the next frame does not give up.
+inline constexpr uint32_t kNoiseSettleCharacters = 4;
+// The rate taken for character times until usePort names one.
+inline constexpr int32_t kDefaultBaud = 9600;
 // At most this many bytes are dropped at once, so that a babbling line cannot hold a sender.
 inline constexpr int kMaxDiscardBytes = 4096;
 // A job publishes its result before its shut-down and start frames (up to 1 s each) and the
@@ -113,6 +118,8 @@ private:
     void DiscardInput();
     // Drops bytes until none has come for quietMs, or limitMs have passed.
     void DiscardUntilQuiet(uint32_t quietMs, uint32_t limitMs);
+    // Milliseconds that count characters of 10 bits take at the port's rate, at least 1.
+    uint32_t CharacterTimesMs(uint32_t count) const;
     Status RunPass(ImageFile& file, int32_t pass);
 
     Transport port_;
@@ -122,6 +129,7 @@ private:
     char imagePath_[kPathBufferSize] = {};
     char portName_[kPortNameBufferSize] = "\\\\.\\COM1";
     std::atomic<bool> busy_{false};
+    std::atomic<int32_t> baud_{kDefaultBaud};
 };
 
 } // namespace pellin

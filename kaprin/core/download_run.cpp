@@ -45,6 +45,8 @@ TextId LibraryResultText(std::int32_t code) {
         return TextId::NoLink;
     case 5:
         return TextId::CannotOpen;
+    case 6:
+        return TextId::NoisyLine;
     default:
         return TextId::OtherError;
     }

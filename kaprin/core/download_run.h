@@ -51,6 +51,7 @@ enum class TextId : std::int16_t {
     WaitingForDevice = 1325,
     Stopped = 1326,
     EmptyImage = 1327,
+    NoisyLine = 1328,
 };
 
 // What panel 1 shows for an outcome.

@@ -119,6 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
                    RunResult::Finished, 0, T(1319), true, true, RecordOutcome::Ok},
         ManualCase{"TransferFailed", [](RunTest& t) { t.world.pellin.errors = {0, 4}; },
                    RunResult::TransferFailed, 4, T(1313), true, true, RecordOutcome::Failed},
+        ManualCase{"NoisyLine", [](RunTest& t) { t.world.pellin.errors = {0, 6}; },
+                   RunResult::TransferFailed, 6, T(1328), true, true, RecordOutcome::Failed},
         // The code comes after the final percent: it is read once more.
         ManualCase{"FailureAfter100",
                    [](RunTest& t) {
