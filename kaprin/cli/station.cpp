@@ -149,6 +149,12 @@ int StationRun::RunOnce() {
         WriteErr(errFd_, "nothing to send: " + frm_.LoadFile +
                              " holds no data records, or the HEX image has no end-of-file record");
         return kExitEmptyImage;
+    case RunResult::CutImage:
+        WriteErr(errFd_, "nothing sent: " + frm_.LoadFile + " is cut short or damaged");
+        return kExitEmptyImage;
+    case RunResult::PathTooLong:
+        WriteErr(errFd_, "nothing sent: the path of " + file + " is longer than 259 bytes");
+        return kExitFileNotFound;
     case RunResult::Stopped:
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;

@@ -104,6 +104,17 @@ INSTANTIATE_TEST_SUITE_P(
                    RunResult::FileNotFound, 0, T(1314), false, false, std::nullopt},
         ManualCase{"EmptyPln", [](RunTest& t) { t.main->SetSFile(t.dir.Write("E.PLN", "")); },
                    RunResult::EmptyImage, 0, T(1327), false, false, std::nullopt},
+        ManualCase{"CutPln",
+                   [](RunTest& t) {
+                       t.main->SetSFile(t.dir.Write("C.PLN", ":0100000055AA\r\n:01000"));
+                   },
+                   RunResult::CutImage, 0, T(1329), false, false, std::nullopt},
+        ManualCase{"PathTooLong",
+                   [](RunTest& t) {
+                       t.main->SetSFile(t.dir.Write(std::string(250, 'p') + ".PLN",
+                                                    ":0100000055AA\r\n"));
+                   },
+                   RunResult::PathTooLong, 0, T(1330), false, false, std::nullopt},
         ManualCase{"PlnWithoutDataLines",
                    [](RunTest& t) { t.main->SetSFile(t.dir.Write("E.PLN", "=0000000000\r\n")); },
                    RunResult::EmptyImage, 0, T(1327), false, false, std::nullopt},
