@@ -52,10 +52,11 @@ public:
             Close();
         };
         record_.onLogError = [this](const std::string& path, const std::string& error) {
-            if (!logWarned_) {
-                logWarned_ = true;
-                WriteErr(errFd_, "cannot write to the log file " + path + ": " + error);
-            }
+            WriteErr(errFd_, "cannot write to the log file " + path + ": " + error);
+        };
+        record_.onLogRecovered = [this](const std::string& path, int unwritten) {
+            WriteErr(errFd_, "the log file " + path + " is written again; " +
+                                 std::to_string(unwritten) + " record(s) were not written to it");
         };
     }
 
@@ -101,7 +102,6 @@ private:
     PortCheckingPellin checked_;
     record::RecordWriter record_;
     FrmMain frm_;
-    bool logWarned_ = false;
     bool loaded_ = false;
     bool closed_ = false;
 };
@@ -239,10 +239,7 @@ int StationRun::Run() {
     StatusView& v = windows_.view();
     v.Finish();
     if (automatic) {
-        int all = record_.transfers(), good = record_.good();
-        v.Print(std::to_string(all) + " download(s): " + std::to_string(good) + " good, " +
-                std::to_string(all - good) + " failed; " + std::to_string(windows_.alerts()) +
-                " alert(s)");
+        v.Print(record::SummaryText(record_, windows_.alerts()));
     }
     return status;
 }

@@ -79,12 +79,13 @@ int main(int argc, char** argv) {
             return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
         },
         [&serial](std::int32_t index) { return serial.MapPortName(index + 1); });
-    std::string logWarned;
-    record.onLogError = [&windows, &logWarned](const std::string& path, const std::string& error) {
-        if (logWarned == path)
-            return; // once per file, not at every download
-        logWarned = path;
+    // Once when writing starts to fail, and again when it works again.
+    record.onLogError = [&windows](const std::string& path, const std::string& error) {
         windows.Warn("The log file " + path + " cannot be written: " + error);
+    };
+    record.onLogRecovered = [&windows](const std::string& path, int unwritten) {
+        windows.Warn("The log file " + path + " is written again; " + std::to_string(unwritten) +
+                     " record(s) were not written to it.");
     };
     kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record, &serial},
                           programDir, commandWords);
