@@ -68,8 +68,10 @@ int main(int argc, char** argv) {
     if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty())
         windows.Fatal("Kaprin cannot start: " + problem + ".");
     kaprin::QSettingsStore settings(settingsPath);
+    settings.onLockHeld = [&windows](const std::string& problem) { windows.Warn(problem + "."); };
     kaprin::PellinLibrary library(windows, programDir);
     kaprin::SystemSerialPorts serial(programDir);
+    serial.onMapProblem = [&windows](const std::string& problem) { windows.Warn(problem + "."); };
     kaprin::PortCheckingPellin pellin(library, &serial);
     kaprin::KaldunLibrary kaldun(windows, programDir);
     // Every transfer goes to the journal, and to the log file chosen in the Setup menu,

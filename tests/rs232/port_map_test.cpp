@@ -52,17 +52,21 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"/dev/ttyACM0", "/dev/ttyACM0"},
                       NameCase{"\\\\.\\COMX", "\\\\.\\COMX"}, NameCase{"", "(none)"}));
 
-// A map that cannot be taken leaves the old one in force.
+// A map that cannot be taken leaves the old one in force; an over-long entry costs only
+// its own number, which then names no device instead of the default one.
 TEST(PortMap, BadArgumentsKeepTheMap) {
     unsetenv("RS232_COM1");
+    unsetenv("RS232_COM2");
     const char* good[] = {"/dev/ttyUSB7"};
     ASSERT_EQ(SetPortMap(good, 1), RS232_OK);
-    const std::string longPath(300, 'x');
-    const char* bad[] = {longPath.c_str()};
-    EXPECT_EQ(SetPortMap(bad, 1), RS232_ERR_ARGUMENT);
     EXPECT_EQ(SetPortMap(nullptr, 2), RS232_ERR_ARGUMENT);
     EXPECT_EQ(SetPortMap(good, -1), RS232_ERR_ARGUMENT);
     EXPECT_EQ(Mapped("COM1"), "/dev/ttyUSB7");
+    const std::string longPath(300, 'x');
+    const char* bad[] = {"/dev/ttyUSB8", longPath.c_str()};
+    EXPECT_EQ(SetPortMap(bad, 2), RS232_ERR_ARGUMENT);
+    EXPECT_EQ(Mapped("COM1"), "/dev/ttyUSB8");
+    EXPECT_EQ(Mapped("COM2"), "(none)");
     char tiny[4];
     EXPECT_EQ(MapPortName("COM1", tiny, sizeof tiny), RS232_ERR_ARGUMENT);
     SetPortMap(nullptr, 0);

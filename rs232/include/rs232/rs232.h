@@ -85,8 +85,10 @@ RS232_API int32_t WaitPort(int32_t ms);
  * environment variable RS232_COM<n> and before /dev/ttyS<n-1>. paths[i] is the device for
  * COM<i+1>; a null or empty entry leaves that number unmapped. count is 0 to 20 (entries past
  * 20 are ignored); paths may be null when count is 0. Replaces the whole map; safe to call
- * from any thread. Returns RS232_OK, or RS232_ERR_ARGUMENT (negative count, null paths, an
- * entry of 256 bytes or more) and keeps the old map.
+ * from any thread. Returns RS232_OK, or RS232_ERR_ARGUMENT: for a negative count or null
+ * paths the old map is kept; an entry of 256 bytes or more is skipped, its number then maps
+ * to no device at all (never to /dev/ttyS<n-1>, which may be another real port), and the
+ * other entries are taken.
  */
 RS232_API int32_t SetPortMap(const char* const* paths, int32_t count);
 
