@@ -92,7 +92,9 @@ void ProbeDevice(const std::string& path, RS232_PortState& out) {
         out.state = StateOfOpenError(errno);
         return;
     }
-    CopyText(out.group, sizeof out.group, GroupName(st.st_gid));
+    // A group is worth joining only when it may read and write the device; root's never is.
+    if ((st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && st.st_gid != 0)
+        CopyText(out.group, sizeof out.group, GroupName(st.st_gid));
     if (!S_ISCHR(st.st_mode)) {
         out.state = RS232_PORT_NOT_A_TERMINAL;
         return;

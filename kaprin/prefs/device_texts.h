@@ -29,9 +29,9 @@ enum class DeviceText : std::int16_t {
     Default = 1514,
     NoDevices = 1515,
     NotAPath = 1516,
-    NoPermission = 1520, // %1 device, %2 group
-    NoPermissionNoGroup = 1521,
-    Busy = 1522, // %2 process id
+    NoPermission = 1520,        // %1 device, %2 group
+    NoPermissionNoGroup = 1521, // %1 device, %2 owner
+    Busy = 1522,                // %2 process id
     BusyNoPid = 1523,
     Missing = 1524,
     NotATerminal = 1525,

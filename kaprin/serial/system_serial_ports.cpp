@@ -98,6 +98,8 @@ PortState SystemSerialPorts::ProbePort(const std::string& name) {
     if (raw.device[0] != '\0')
         state.device.assign(raw.device, strnlen(raw.device, sizeof raw.device));
     state.group.assign(raw.group, strnlen(raw.group, sizeof raw.group));
+    if (state.condition == PortCondition::NoPermission)
+        state.owner = InspectDeviceFile(state.device).owner;
     return state;
 }
 

@@ -124,10 +124,27 @@ TEST(PortProblemText, SaysWhyAndWhatToDo) {
     EXPECT_EQ(PortProblemText({PortCondition::NoPermission, 13, 0, dev, "dialout"}, english),
               "You may not open /dev/ttyUSB0: it belongs to the group dialout. Run \"sudo usermod "
               "-aG dialout $USER\", then log out and in again.");
+    EXPECT_EQ(PortProblemText({PortCondition::NoPermission, 13, 0, dev, "", "root"}, english),
+              "You may not open /dev/ttyUSB0 (owner root), and no group may read and write it. An "
+              "administrator must grant you access, for instance with a udev rule.");
     LangTable chinese;
     chinese.LoadText("#1522 %1 正被其他程式使用（程序 %2）。\n");
     EXPECT_EQ(PortProblemText({PortCondition::Busy, 16, 4242, dev, ""}, chinese),
               "/dev/ttyUSB0 正被其他程式使用（程序 4242）。");
+}
+
+// Joining the owning group is advised only when it may read and write, and is not root's.
+TEST(GroupGrantsAccess, OnlyAReadWriteGroupOtherThanRoot) {
+    const struct {
+        unsigned mode, gid;
+        bool grants;
+    } cases[] = {{020660, 20, true},
+                 {020600, 20, false},
+                 {020640, 20, false},
+                 {020620, 20, false},
+                 {020660, 0, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(GroupGrantsAccess(c.mode, c.gid), c.grants) << std::oct << c.mode << " " << c.gid;
 }
 
 // Only a probe that finds the port unusable asks the serial component why, for the port

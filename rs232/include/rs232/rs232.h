@@ -114,7 +114,8 @@ typedef struct RS232_PortState {
     int32_t error;     /* errno of the failed open or lock, else 0 */
     int32_t holderPid; /* process that holds the port's lock, 0 when unknown */
     char device[256];  /* the device path the name maps to ("" when it maps to nothing) */
-    char group[64];    /* name of the group that owns the device, "" when unknown */
+    char group[64];    /* the group owning the device when it may read and write it and is not
+                          root (joining it would help), else "" */
 } RS232_PortState;
 
 /*
