@@ -31,6 +31,8 @@ std::string DescribeState(const PortState& s) {
         return s.holderPid > 0 ? "busy (process " + std::to_string(s.holderPid) + ")" : "busy";
     case PortCondition::NotATerminal:
         return "not a serial device";
+    case PortCondition::Console:
+        return "the system console: not used";
     case PortCondition::Failed:
         break;
     }

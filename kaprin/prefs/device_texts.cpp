@@ -43,6 +43,10 @@ constexpr English kEnglish[] = {
     {DeviceText::FirstRunQuestion, "No port is mapped to a device yet. Use the USB serial device "
                                    "%2 (%3) as %1?"},
     {DeviceText::CommDevice, "Device: %1 (%2)"},
+    {DeviceText::Console, "%1 is an active system console, where the system writes its messages: "
+                          "it is not used for scanners. Choose another port."},
+    {DeviceText::Removed, "%1 was removed during the transfer: the scanner did not get the whole "
+                          "image. Connect it again and download once more."},
 };
 
 } // namespace
@@ -88,7 +92,7 @@ std::string PortProblemText(const PortState& s, const LangTable& table) {
     case PortCondition::Usable:
         return {};
     case PortCondition::Missing:
-        return say(DeviceText::Missing, {s.device});
+        return say(s.removed ? DeviceText::Removed : DeviceText::Missing, {s.device});
     case PortCondition::NoPermission:
         return s.group.empty() ? say(DeviceText::NoPermissionNoGroup,
                                      {s.device, s.owner.empty() ? "unknown" : s.owner})
@@ -98,6 +102,8 @@ std::string PortProblemText(const PortState& s, const LangTable& table) {
                                : say(DeviceText::BusyNoPid, {s.device});
     case PortCondition::NotATerminal:
         return say(DeviceText::NotATerminal, {s.device});
+    case PortCondition::Console:
+        return say(DeviceText::Console, {s.device});
     case PortCondition::Failed:
         break;
     }

@@ -38,6 +38,8 @@ enum class DeviceText : std::int16_t {
     Failed = 1526,           // %2 the system's reason
     FirstRunQuestion = 1530, // %1 COM name, %2 description, %3 path
     CommDevice = 1531,       // %1 path, %2 present or not
+    Console = 1532,
+    Removed = 1533,
 };
 
 // Every id above, for the check of the shipped language files.

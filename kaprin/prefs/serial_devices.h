@@ -57,7 +57,7 @@ std::string StablePath(const SerialDevice& device);
 const SerialDevice* FindDevice(const std::vector<SerialDevice>& devices, const std::string& path);
 
 // Why a port can or cannot be opened now, as the serial component's probe tells it.
-enum class PortCondition { Usable, Missing, NoPermission, Busy, NotATerminal, Failed };
+enum class PortCondition { Usable, Missing, NoPermission, Busy, NotATerminal, Failed, Console };
 struct PortState {
     PortCondition condition = PortCondition::Failed;
     int error = 0;     // errno of the failed open
@@ -65,6 +65,7 @@ struct PortState {
     std::string device;
     std::string group; // as DeviceFile::group
     std::string owner;
+    bool removed = false; // Missing: it went away during a transfer
 };
 
 // Where the serial component takes COM `number`'s device from: "RS232_COM<n>" when that

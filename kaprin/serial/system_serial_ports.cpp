@@ -89,6 +89,9 @@ PortState SystemSerialPorts::ProbePort(const std::string& name) {
     case RS232_PORT_NOT_A_TERMINAL:
         state.condition = PortCondition::NotATerminal;
         break;
+    case RS232_PORT_CONSOLE:
+        state.condition = PortCondition::Console;
+        break;
     default:
         state.condition = PortCondition::Failed;
         break;

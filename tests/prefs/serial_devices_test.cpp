@@ -171,6 +171,26 @@ TEST(PortCheckingPellin, AsksWhyOnlyWhenThePortCannotBeUsed) {
     EXPECT_EQ(library.usePortCalls.back(), std::make_pair(0, 9600));
 }
 
+// A time-out on a device that has gone is reported as removed; one on a device still there,
+// and every other code, pass without a word.
+TEST(PortCheckingPellin, TimeOutOnAGoneDeviceSaysRemoved) {
+    test::FakePellin library;
+    test::FakeSerial serial;
+    serial.probes["COM1"] = {PortCondition::Missing, 2, 0, "/dev/ttyUSB0", ""};
+    PortCheckingPellin pellin(library, &serial);
+    std::vector<std::string> said;
+    LangTable english;
+    pellin.onProblem = [&](const PortState& s) { said.push_back(PortProblemText(s, english)); };
+    library.errors = {4, 1};
+    EXPECT_EQ(pellin.getError(), 4);
+    EXPECT_EQ(pellin.getError(), 1);
+    serial.probes["COM1"].condition = PortCondition::Usable;
+    library.errors = {1};
+    EXPECT_EQ(pellin.getError(), 1);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind("/dev/ttyUSB0 was removed during the transfer", 0), 0u) << said[0];
+}
+
 // What a station stands in with is what the readers take back.
 TEST(CommSettings, StoredTextsReadBack) {
     test::MemoryStore store;

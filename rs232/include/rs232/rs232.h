@@ -25,7 +25,8 @@ enum {
     RS232_OK = 0,
     RS232_ERR_ARGUMENT = 1,       /* PortInit: null or over-long name, bad data bits or parity */
     RS232_ERR_NOT_CONFIGURED = 2, /* OpenPort before any good PortInit */
-    RS232_ERR_OPEN = 3,           /* the device could not be opened (missing, no permission) */
+    RS232_ERR_OPEN = 3,           /* the device could not be opened (missing, no permission,
+                                     an active system console) */
     RS232_ERR_BUSY = 4,           /* another process holds the port */
     RS232_ERR_NOT_A_TTY = 5,      /* the path is not a terminal device */
     RS232_ERR_BAUD = 6            /* the driver refused the baud rate */
@@ -106,7 +107,8 @@ enum {
     RS232_PORT_NO_PERMISSION = 2,  /* the device exists, this user may not open it */
     RS232_PORT_BUSY = 3,           /* another program or station holds it */
     RS232_PORT_NOT_A_TERMINAL = 4, /* the path is not a terminal device */
-    RS232_PORT_FAILED = 5          /* any other failure; see error */
+    RS232_PORT_FAILED = 5,         /* any other failure; see error */
+    RS232_PORT_CONSOLE = 6         /* an active system console (console=ttyS0): never opened */
 };
 
 typedef struct RS232_PortState {
