@@ -1,5 +1,7 @@
 #include "kaprin/record/download_log.h"
 
+#include "kaprin/core/text_escape.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -65,37 +67,6 @@ std::string WriteAll(int fd, const char* text, std::size_t size) {
 
 } // namespace
 
-std::string EscapeField(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
-            if (u < 0x20 || u == 0x7F) {
-                char hex[5];
-                std::snprintf(hex, sizeof hex, "\\x%02X", u);
-                out += hex;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out;
-}
-
 const char* OutcomeWord(RecordOutcome outcome) {
     switch (outcome) {
     case RecordOutcome::Ok:
@@ -128,12 +99,13 @@ std::string FormatLogLine(const StampedRecord& s, const std::tm& local, long utc
 
     std::string line = std::string(when) + " " + zone;
     line += "\tCOM" + std::to_string(r.portIndex + 1);
-    line += "\t" + EscapeField(r.image);
+    line += "\t" + EscapeControlBytes(r.image);
     line += "\t" + OutcomeText(r);
     line += "\t" + std::string(duration);
     line += "\t" + std::to_string(r.blocks) + " blocks";
-    line += " host=" + EscapeField(s.host) + " device=" + EscapeField(s.device);
-    line += " sha256=" + (r.imageSha256.empty() ? std::string("-") : EscapeField(r.imageSha256));
+    line += " host=" + EscapeControlBytes(s.host) + " device=" + EscapeControlBytes(s.device);
+    line +=
+        " sha256=" + (r.imageSha256.empty() ? std::string("-") : EscapeControlBytes(r.imageSha256));
     return line;
 }
 

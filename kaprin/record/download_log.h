@@ -32,9 +32,6 @@ const char* OutcomeWord(RecordOutcome outcome);
 // no code (0 would read as success).
 std::string OutcomeText(const DownloadRecord& r);
 
-// A field as it goes into the line: see the escaping above.
-std::string EscapeField(const std::string& text);
-
 // The line for a transfer, without the line end; `local` is its start in local time.
 std::string FormatLogLine(const StampedRecord& r, const std::tm& local, long utcOffsetSeconds);
 

@@ -93,7 +93,13 @@ TEST(PortList, ShowsEachPortsDeviceAndWhatStandsInTheWay) {
     usb.byIdPath = "/dev/serial/by-id/usb-FTDI_X-if00-port0";
     usb.usb = usb.present = true;
     usb.group = "dialout";
-    const std::string text = FormatPortList(ports, {usb});
+    SerialDevice forged = usb;
+    forged.devicePath = "/dev/ttyUSB1";
+    forged.manufacturer = "X\nCOM9   /dev/ttyUSB9";
+    const std::string text = FormatPortList(ports, {usb, forged});
+    // A control byte from a USB string is shown escaped, never as a list line of its own.
+    EXPECT_NE(text.find("X\\nCOM9"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\nCOM9"), std::string::npos) << text;
     EXPECT_NE(text.find("COM2   " + held.slavePath()), std::string::npos) << text;
     EXPECT_NE(text.find("  /dev/ttyUSB0  USB serial device"), std::string::npos) << text;
     EXPECT_NE(text.find("    " + usb.byIdPath + "\n    no permission (group dialout)\n"),
