@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <functional>
 #include <string_view>
 #include <unistd.h>
@@ -49,31 +50,23 @@ bool AnyLine(const std::string& path, const std::function<bool(std::string_view)
     return found;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // ":" or "=", then pairs: length L, address, type, L data bytes, a checksum summing to 0.
 bool IsWholeRecord(std::string_view text) {
     if (text.size() < 11 || text.size() % 2 == 0)
         return false;
     unsigned sum = 0;
-    std::size_t bytes = 0;
-    for (std::size_t i = 1; i + 1 < text.size(); i += 2, ++bytes) {
-        const int high = HexValue(text[i]);
-        const int low = HexValue(text[i + 1]);
-        if (high < 0 || low < 0)
+    unsigned length = 0;
+    for (std::size_t i = 1; i + 1 < text.size(); i += 2) {
+        unsigned value = 0;
+        const char* pair = text.data() + i;
+        const auto [end, error] = std::from_chars(pair, pair + 2, value, 16);
+        if (error != std::errc{} || end != pair + 2)
             return false;
-        sum += static_cast<unsigned>(high * 16 + low);
+        sum += value;
+        if (i == 1)
+            length = value;
     }
-    const std::size_t length = static_cast<std::size_t>(HexValue(text[1]) * 16 + HexValue(text[2]));
-    return bytes == length + 5 && sum % 256 == 0;
+    return text.size() == 1 + 2 * (length + 5) && sum % 256 == 0;
 }
 
 // Follows the blocks as the library reads them: the text of a line ends at its first
