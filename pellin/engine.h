@@ -30,10 +30,12 @@ inline constexpr uint8_t kEsc = 0x1B;
 inline constexpr size_t kPathBufferSize = 260;
 inline constexpr size_t kPortNameBufferSize = 12;
 inline constexpr char kDeviceName[] = "MORLA";
-// After a byte that is no answer, the line is given at most this many character times to
-// fall quiet before the frame goes again: long enough for the rest of a burst of noise,
-// short enough that a boot loader waiting for the next frame does not give up.
-inline constexpr uint32_t kNoiseSettleCharacters = 4;
+// After a byte that is no answer, the frame goes again once its own answer is due: the
+// frame's time on the wire, this many character times, and the time a USB serial adapter
+// may hold a received byte (common ones gather input for up to 16 ms). Bounded, so a
+// babbling line cannot hold a sender.
+inline constexpr uint32_t kAnswerCharacters = 4;
+inline constexpr uint32_t kAdapterLatencyMs = 20;
 // The rate taken for character times until usePort names one.
 inline constexpr int32_t kDefaultBaud = 9600;
 // At most this many bytes are dropped at once, so that a babbling line cannot hold a sender.
@@ -120,6 +122,11 @@ private:
     void DiscardUntilQuiet(uint32_t quietMs, uint32_t limitMs);
     // Milliseconds that count characters of 10 bits take at the port's rate, at least 1.
     uint32_t CharacterTimesMs(uint32_t count) const;
+    // From the start of a frame of length characters until its answer is due.
+    uint32_t AnswerWindowMs(int32_t length) const {
+        return CharacterTimesMs(static_cast<uint32_t>(length) + kAnswerCharacters) +
+               kAdapterLatencyMs;
+    }
     Status RunPass(ImageFile& file, int32_t pass);
 
     Transport port_;

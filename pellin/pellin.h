@@ -10,8 +10,9 @@
  * Each frame's answer is the first byte that comes after it is sent: bytes already waiting
  * are dropped before every frame, so a stray byte cannot shift the answers of later frames.
  * A NAK sends the frame again at once. A byte that is neither ACK, NAK nor ESC is taken for
- * line noise: it counts as a refusal, and the frame goes again once the line has settled,
- * for at most four character times at the port's rate.
+ * line noise: it counts as a refusal, and the frame goes again once its own answer is due
+ * (the frame's wire time at the port's rate, four character times and 20 ms for a USB
+ * adapter; bytes in that time are dropped), so a late real answer cannot shift later ones.
  *
  * Job error codes (getError):
  *   0 finished, or nothing to report       1 time-out: the device did not answer a frame

@@ -45,9 +45,14 @@ Status Engine::SendAndWait(uint32_t seconds) {
         }
         // A NAK is the device's own answer: the frame goes again at once, since its boot
         // loader may give up waiting between frames. A byte that is no answer may be noise
-        // ahead of the real one: let the line settle for a few characters' time only.
-        if (reply != kNak)
-            DiscardUntilQuiet(CharacterTimesMs(2), CharacterTimesMs(kNoiseSettleCharacters));
+        // ahead of the real one, which would then be taken for the answer to the frame sent
+        // again and shift every later one: drop what comes until this frame's answer is due.
+        if (reply != kNak) {
+            const uint32_t due = AnswerWindowMs(length);
+            const uint32_t elapsed = clock_.Tick() - start;
+            if (elapsed < due)
+                DiscardUntilQuiet(due - elapsed, due - elapsed);
+        }
     }
 }
 
