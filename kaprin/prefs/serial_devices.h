@@ -64,7 +64,7 @@ struct PortState {
     int holderPid = 0; // the process holding the port, 0 unknown
     std::string device;
     std::string group; // as DeviceFile::group
-    std::string owner;
+    std::string owner{};
     bool removed = false; // Missing: it went away during a transfer
 };
 

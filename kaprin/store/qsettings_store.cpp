@@ -57,6 +57,9 @@ bool QSettingsStore::LockWithinWait() {
         lock.unlock();
         return true;
     }
+    // A lock file that cannot be made (no folder yet) is for QSettings itself to handle.
+    if (lock.error() != QLockFile::LockFailedError)
+        return true;
     qint64 pid = 0;
     QString host;
     QString app;
