@@ -67,7 +67,13 @@ int main(int argc, char** argv) {
         return kExitConfig;
     }
     kaprin::QSettingsStore settings(settingsPath);
+    settings.onLockHeld = [](const std::string& problem) {
+        std::fprintf(stderr, "kaprin-cli: %s\n", problem.c_str());
+    };
     kaprin::SystemSerialPorts serial(programDir);
+    serial.onMapProblem = [](const std::string& problem) {
+        std::fprintf(stderr, "kaprin-cli: %s\n", problem.c_str());
+    };
     if (!options.mapEdits.empty() || options.listPorts) {
         const auto devices = serial.Detect();
         for (const auto& [number, given] : options.mapEdits) {

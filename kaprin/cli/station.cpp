@@ -62,10 +62,11 @@ public:
             Close();
         };
         record_.onLogError = [this](const std::string& path, const std::string& error) {
-            if (!logWarned_) {
-                logWarned_ = true;
-                WriteErr(errFd_, "cannot write to the log file " + path + ": " + error);
-            }
+            WriteErr(errFd_, "cannot write to the log file " + path + ": " + error);
+        };
+        record_.onLogRecovered = [this](const std::string& path, int unwritten) {
+            WriteErr(errFd_, "the log file " + path + " is written again; " +
+                                 std::to_string(unwritten) + " record(s) were not written to it");
         };
     }
 
@@ -113,7 +114,6 @@ private:
     PortCheckingPellin checked_;
     record::RecordWriter record_;
     FrmMain frm_;
-    bool logWarned_ = false;
     int marked_ = 0;
     bool loaded_ = false;
     bool closed_ = false;
@@ -170,6 +170,12 @@ int StationRun::RunOnce() {
         WriteErr(errFd_, "nothing to send: " + frm_.LoadFile +
                              " holds no data records, or the HEX image has no end-of-file record");
         return kExitEmptyImage;
+    case RunResult::CutImage:
+        WriteErr(errFd_, "nothing sent: " + frm_.LoadFile + " is cut short or damaged");
+        return kExitEmptyImage;
+    case RunResult::PathTooLong:
+        WriteErr(errFd_, "nothing sent: the path of " + file + " is longer than 259 bytes");
+        return kExitFileNotFound;
     case RunResult::Stopped:
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
@@ -256,10 +262,7 @@ int StationRun::Run() {
     StatusView& v = windows_.view();
     v.Finish();
     if (automatic) {
-        int all = record_.transfers(), good = record_.good();
-        v.Print(std::to_string(all) + " download(s): " + std::to_string(good) + " good, " +
-                std::to_string(all - good) + " failed; " + std::to_string(windows_.alerts()) +
-                " alert(s)");
+        v.Print(record::SummaryText(record_, windows_.alerts()));
     }
     return status;
 }

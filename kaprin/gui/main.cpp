@@ -93,8 +93,10 @@ int main(int argc, char** argv) {
     if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty())
         windows.Fatal("Kaprin cannot start: " + problem + ".");
     kaprin::QSettingsStore settings(settingsPath);
+    settings.onLockHeld = [&windows](const std::string& problem) { windows.Warn(problem + "."); };
     kaprin::PellinLibrary library(windows, programDir);
     kaprin::SystemSerialPorts serial(programDir);
+    serial.onMapProblem = [&windows](const std::string& problem) { windows.Warn(problem + "."); };
     kaprin::PortCheckingPellin pellin(library, &serial);
     kaprin::KaldunLibrary kaldun(windows, programDir);
     // Every transfer goes to the journal, and to the log file chosen in the Setup menu,
@@ -104,12 +106,13 @@ int main(int argc, char** argv) {
             return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
         },
         [&serial](std::int32_t index) { return serial.MapPortName(index + 1); });
-    std::string logWarned;
-    record.onLogError = [&windows, &logWarned](const std::string& path, const std::string& error) {
-        if (logWarned == path)
-            return; // once per file, not at every download
-        logWarned = path;
+    // Once when writing starts to fail, and again when it works again.
+    record.onLogError = [&windows](const std::string& path, const std::string& error) {
         windows.Warn("The log file " + path + " cannot be written: " + error);
+    };
+    record.onLogRecovered = [&windows](const std::string& path, int unwritten) {
+        windows.Warn("The log file " + path + " is written again; " + std::to_string(unwritten) +
+                     " record(s) were not written to it.");
     };
     kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record, &serial},
                           programDir, commandWords);

@@ -190,6 +190,23 @@ INSTANTIATE_TEST_SUITE_P(
             RunState::Idle,
             T(1327),
             {"BootStart:0", "BootShutDown:0"}},
+        RunCase{"CutPln",
+                [](RunMachineTest& t) {
+                    t.main->SetSFile(t.dir.Write("C.PLN", ":0100000055AA\r\n:01000"));
+                },
+                "SR",
+                RunState::Idle,
+                T(1329),
+                {"BootStart:0", "BootShutDown:0"}},
+        RunCase{"PathTooLong",
+                [](RunMachineTest& t) {
+                    t.main->SetSFile(
+                        t.dir.Write(std::string(250, 'p') + ".PLN", ":0100000055AA\r\n"));
+                },
+                "SR",
+                RunState::Idle,
+                T(1330),
+                {"BootStart:0", "BootShutDown:0"}},
         RunCase{"HexWithoutItsEndRecord",
                 [](RunMachineTest& t) { HexImage(t, ":0100000055AA\r\n"); },
                 "SR",
@@ -203,6 +220,8 @@ INSTANTIATE_TEST_SUITE_P(
                 T(1316) + " -1",
                 {"BootStart:0", "BootShutDown:0", kConvert}},
         RunCase{"TransferFailed", Lib({0, 1}, {0, 4}), "SR", RunState::Idle, T(1313), kManualLoad,
+                RecordOutcome::Failed, "FAIL  0 good, 1 failed"},
+        RunCase{"NoisyLine", Lib({0, 1}, {0, 6}), "SR", RunState::Idle, T(1328), kManualLoad,
                 RecordOutcome::Failed, "FAIL  0 good, 1 failed"},
         // The code comes after the final percent: it is read once more.
         RunCase{"FailureAfter100", Lib({0, 1}, {0, 0, 3}, {0, 100}), "SR", RunState::Idle, T(1312),

@@ -184,7 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
     Device, Faults,
     ::testing::Values(FaultCase{"esc on a data line", {"--esc-at", "6"}, 3},
                       FaultCase{"five naks", {"--nak-at", "5,6,7,8,9"}, 2},
-                      FaultCase{"five other bytes", {"--reply-at", "5,6,7,8,9:41"}, 4},
+                      FaultCase{
+                          "five other bytes: a noisy line", {"--reply-at", "5,6,7,8,9:41"}, 6},
                       FaultCase{"every frame refused", {"--refuse-rate", "1"}, 4}));
 
 // The library sends lines as read; a device that checks them refuses a corrupt one: code 2.

@@ -101,22 +101,31 @@ TEST_P(SendAndWait, CountsRefusalsAndTimesOut) {
         EXPECT_EQ(w, pellin::kEndFrame);
 }
 
-// Each refusal lets the line settle before the frame goes again.
-constexpr uint32_t Q = pellin::kQuietAfterRefusalMs;
+// A NAK sends the frame again at once; after a byte that is no answer the frame goes again
+// when its answer is due, 12 + 4 characters at the default 9600 baud and 20 ms after it left.
+constexpr uint32_t S = 17 + 20;
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, SendAndWait,
     ::testing::Values(
         SendCase{"ack", {ACK}, pellin::kOk, 1, 1},
-        SendCase{"three naks then ack", {NAK, NAK, NAK, ACK}, pellin::kOk, 4, 4 + 3 * Q},
+        SendCase{"three naks then ack", {NAK, NAK, NAK, ACK}, pellin::kOk, 4, 4},
+        SendCase{"four naks then 41", {NAK, NAK, NAK, NAK, 0x41}, pellin::kRefusedOther, 5, 5},
         SendCase{
-            "four naks then 41", {NAK, NAK, NAK, NAK, 0x41}, pellin::kRefusedOther, 5, 5 + 4 * Q},
-        SendCase{
-            "four 41 then nak", {0x41, 0x41, 0x41, 0x41, NAK}, pellin::kRefusedNak, 5, 5 + 4 * Q},
+            "four 41 then nak", {0x41, 0x41, 0x41, 0x41, NAK}, pellin::kRefusedNak, 5, 1 + 4 * S},
+        SendCase{"five 41", {0x41, 0x41, 0x41, 0x41, 0x41}, pellin::kNoisyLine, 5, 1 + 4 * S},
         SendCase{"esc", {ESC}, pellin::kProgramFail, 1, 1},
-        SendCase{"esc after a nak", {NAK, ESC}, pellin::kProgramFail, 2, 2 + Q},
+        SendCase{"esc after a nak", {NAK, ESC}, pellin::kProgramFail, 2, 2},
         SendCase{"silence", {NONE}, pellin::kTimeOut, 1, 2000},
-        SendCase{"nak then silence", {NAK, NONE}, pellin::kTimeOut, 2, 2001 + Q}));
+        SendCase{"nak then silence", {NAK, NONE}, pellin::kTimeOut, 2, 2001}));
+
+// A stray byte every millisecond for ms milliseconds.
+std::vector<Answer> Babble(uint32_t ms) {
+    std::vector<Answer> bytes;
+    for (uint32_t at = 1; at <= ms; ++at)
+        bytes.push_back({'?', at});
+    return bytes;
+}
 
 struct StrayCase {
     const char* scenario;
@@ -149,9 +158,11 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, StrayBytes,
     ::testing::Values(StrayCase{"a second ack", {{{ACK}, {ACK}}, {{NAK}}, {{ACK}}}, "ABB"},
                       StrayCase{"noise after the ack", {{{ACK}, {'?'}}, {{NAK}}, {{ACK}}}, "ABB"},
-                      StrayCase{"noise before a late answer",
-                                {{{'?', 1}, {ACK, 60}}, {{ACK, 70}}, {{NAK, 20}}, {{ACK}}},
-                                "AABB"}));
+                      StrayCase{"noise ahead of the answer",
+                                {{{'?', 1}, {ACK, 3}}, {{ACK, 2}}, {{NAK, 2}}, {{ACK}}},
+                                "AABB"},
+                      // A line never quiet for long still gets the frame sent again.
+                      StrayCase{"a babbling line", {Babble(40), {}, {{ACK}}, {{ACK}}}, "AAAB"}));
 
 // A wrap of the tick counter during the wait changes nothing.
 TEST(SendAndWaitClock, TimeOutAcrossTickWrap) {
