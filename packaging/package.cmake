@@ -65,6 +65,9 @@ endforeach()
 install(FILES ${KAPRIN_PACKAGING_DIR}/station.lintian-overrides DESTINATION
         share/lintian/overrides RENAME kaprin-station COMPONENT station)
 
+# cpack packs what was built (the package targets), not the whole tree with its tests.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 set(CPACK_PACKAGE_NAME kaprin)
 set(CPACK_PACKAGE_VENDOR "Kaprin developers")
 set(CPACK_PACKAGE_CONTACT "${KAPRIN_MAINTAINER}")
