@@ -148,7 +148,7 @@ TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
 }
 
 // The unit as systemd reads it, where systemd-analyze is installed: anything it says about
-// the unit (an unknown key, a bad value) is a fault.
+// the unit (an unknown key, a bad value) is a fault, and so is an exposure above 1.5.
 TEST(StationService, UnitVerifies) {
     if (system("systemd-analyze --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "systemd-analyze is not installed";
@@ -162,6 +162,12 @@ TEST(StationService, UnitVerifies) {
     EXPECT_EQ(status, 0) << ReadTextFile(report);
     EXPECT_EQ(ReadTextFile(report).find("kaprin-station@"), std::string::npos)
         << ReadTextFile(report);
+    EXPECT_EQ(system(("cd '" + dir.Path() +
+                      "' && systemd-analyze security --offline=true --threshold=15 "
+                      "kaprin-station@.service > security.txt 2>&1")
+                         .c_str()),
+              0)
+        << ReadTextFile(dir.Path() + "/security.txt");
 }
 
 } // namespace
