@@ -49,6 +49,14 @@ endif()
 if(NOT components)
     return()
 endif()
+# Everything the packages hold: cmake --build build --target packages, then cpack.
+add_custom_target(packages)
+foreach(target kaprin-cli scanner-sim Kaprin Pellin KALDUN rs232 man_kaprin-cli man_scanner-sim
+               man_kaprin)
+    if(TARGET ${target})
+        add_dependencies(packages ${target})
+    endif()
+endforeach()
 
 # Copyright and changelog in each package's documentation folder, as Debian asks.
 configure_file(${KAPRIN_PACKAGING_DIR}/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
