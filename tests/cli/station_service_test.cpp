@@ -56,7 +56,7 @@ TEST_P(Service, SendsWhatTheStationDoes) {
             service.OnStopRequest();
             break;
         }
-        EXPECT_EQ(sent, step.sent) << step.hook << step.value;
+        EXPECT_EQ(sent, step.sent) << GetParam().name << ": " << step.hook << step.value;
     }
 }
 
@@ -95,14 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         ServiceCase{"stop while waiting",
                     {{'r', 0, {"READY waiting for a device on COM1"}},
                      {'q', 0, {"STOPPING 0 stopping"}},
-                     {'q', 0, {}}}}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& ch : n)
-            if (ch == ' ')
-                ch = '_';
-        return n;
-    });
+                     {'q', 0, {}}}}));
 
 } // namespace
 } // namespace kaprin::cli
