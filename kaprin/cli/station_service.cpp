@@ -64,7 +64,7 @@ void StationService::OnOutcome(const DownloadRecord& record) {
     last_ = good ? "ok"
             : record.outcome == RecordOutcome::Interrupted
                 ? "interrupted"
-                : "failed " + std::to_string(record.code);
+                : "failed, code " + std::to_string(record.code);
     Say(stopping_ ? "stopping" : "waiting for a device on " + port_);
 }
 

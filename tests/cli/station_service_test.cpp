@@ -70,11 +70,11 @@ INSTANTIATE_TEST_SUITE_P(
                      {'p', 20, {}},
                      {'o',
                       2,
-                      {"STATUS waiting for a device on COM1; last failed 2; 1 download(s): "
+                      {"STATUS waiting for a device on COM1; last failed, code 2; 1 download(s): "
                        "0 good, 1 failed"}},
                      {'s',
                       0,
-                      {"STATUS downloading 0 % on COM1; last failed 2; 1 download(s): "
+                      {"STATUS downloading 0 % on COM1; last failed, code 2; 1 download(s): "
                        "0 good, 1 failed"}},
                      {'o',
                       0,
