@@ -50,9 +50,11 @@ void StationService::OnProgress(int percent) {
         return;
     if (stopping_ && nowMs_() - extendedAt_ >= kExtendMs / 2)
         Extend();
-    if (percent == percent_)
+    // One line a second at most: the journal keeps each, and systemd reads them while busy.
+    if (percent == percent_ || (percent_ >= 0 && nowMs_() - saidAt_ < kStatusMs))
         return;
     percent_ = percent;
+    saidAt_ = nowMs_();
     Say((stopping_ ? "stopping after the download, " : "downloading ") + std::to_string(percent) +
         " % on " + port_);
 }

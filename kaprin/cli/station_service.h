@@ -32,6 +32,7 @@ class StationService {
 public:
     // How long each extension grants; renewed at half its age while the transfer runs.
     static constexpr std::uint32_t kExtendMs = 30000;
+    static constexpr std::uint32_t kStatusMs = 1000;
 
     StationService(ServiceMessages messages, std::function<std::uint32_t()> nowMs)
         : messages_(std::move(messages)), nowMs_(std::move(nowMs)) {}
@@ -55,7 +56,7 @@ private:
     std::string last_;
     int good_ = 0, failed_ = 0, percent_ = -1;
     bool transferring_ = false, stopping_ = false;
-    std::uint32_t extendedAt_ = 0;
+    std::uint32_t extendedAt_ = 0, saidAt_ = 0;
     std::string status_;
 };
 

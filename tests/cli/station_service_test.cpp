@@ -66,8 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
         ServiceCase{"counts",
                     {{'r', 0, {"READY waiting for a device on COM1"}},
                      {'s', 0, {"STATUS downloading 0 % on COM1"}},
-                     {'p', 10, {"STATUS downloading 50 % on COM1"}},
-                     {'p', 20, {}},
+                     {'p', 999, {}},
+                     {'p', 1000, {"STATUS downloading 50 % on COM1"}},
+                     {'p', 3000, {}},
                      {'o',
                       2,
                       {"STATUS waiting for a device on COM1; last failed, code 2; 1 download(s): "

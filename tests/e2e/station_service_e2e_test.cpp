@@ -126,7 +126,7 @@ TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
     EXPECT_TRUE(waitNotified("READY=1", 30s)) << report();
     for (auto end = Clock::now() + 90s;
          ReadTextFile(out).find("\tok 0\t") == std::string::npos && Clock::now() < end;)
-        std::this_thread::sleep_for(20ms);
+        waitNotified("\x01", 1s); // read as systemd does, or the station's messages wait
     kill(pid, SIGTERM);
     int status = -1;
     for (auto end = Clock::now() + 60s; Clock::now() < end && waitpid(pid, &status, WNOHANG) == 0;)
