@@ -47,7 +47,10 @@ public:
         };
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
-        windows_.timers().Add(frm_.run.tick, [this] { frm_.tRun_Timer(); });
+        windows_.timers().Add(frm_.run.tick, [this] {
+            frm_.tRun_Timer();
+            service_.OnProgress(frm_.PB1.value); // renews a stop's extension between pumps
+        });
         // The pass/fail mark and the session's counts, once per transfer.
         frm_.run.onChange = [this] {
             const int transfers = frm_.run.good() + frm_.run.failed();
