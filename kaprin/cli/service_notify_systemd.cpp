@@ -49,4 +49,21 @@ void NotifyStopping() {
     Send("STOPPING=1");
 }
 
+void NotifyStatus(const std::string& status) {
+    Send("STATUS=" + status);
+}
+
+void NotifyStoppingExtended(std::uint64_t extendUsec, const std::string& status) {
+    if (extendUsec == 0)
+        Send("STOPPING=1\nSTATUS=" + status);
+    else
+        Send("STOPPING=1\nEXTEND_TIMEOUT_USEC=" + std::to_string(extendUsec) +
+             "\nSTATUS=" + status);
+}
+
+bool UnderServiceManager() {
+    const char* socket = std::getenv("NOTIFY_SOCKET");
+    return socket && *socket;
+}
+
 } // namespace kaprin::cli

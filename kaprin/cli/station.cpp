@@ -4,6 +4,7 @@
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/port_override_store.h"
 #include "kaprin/cli/service_notify.h"
+#include "kaprin/cli/station_service.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/port_check.h"
@@ -36,15 +37,20 @@ public:
           kaldunLib_(b.makeKaldun(windows_)), checked_(*pellinLib_, b.serial),
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
-          frm_(Ports{windows_, b.clock, store_, checked_, *kaldunLib_, &record_, b.serial},
+          service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
+          serviceRecord_(record_, service_),
+          frm_(Ports{windows_, b.clock, store_, checked_, *kaldunLib_, &serviceRecord_, b.serial},
                programDir, options.modelWords) {
         // Why the port cannot be used, beside the run's own message and status.
         checked_.onProblem = [this](const PortState& s) {
-            WriteErr(errFd_, PortProblemText(s, frm_.langTable));
+            WriteErr(errFd_, StationPortProblem(s, frm_.langTable));
         };
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
-        windows_.timers().Add(frm_.run.tick, [this] { frm_.tRun_Timer(); });
+        windows_.timers().Add(frm_.run.tick, [this] {
+            frm_.tRun_Timer();
+            service_.OnProgress(frm_.PB1.value); // renews a stop's extension between pumps
+        });
         // The pass/fail mark and the session's counts, once per transfer.
         frm_.run.onChange = [this] {
             const int transfers = frm_.run.good() + frm_.run.failed();
@@ -76,13 +82,14 @@ private:
     void Show() {
         StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value};
         windows_.view().Show(s, clock_.TickCount());
+        service_.OnProgress(s.percent);
     }
     // The close request of the window, once, whoever asks for it first; a transfer
     // under way is finished first (CloseDue), unless a second signal ends it.
     void Close() {
         if (loaded_ && !closed_) {
             closed_ = true;
-            NotifyStopping();
+            service_.OnStopRequest();
             frm_.run.RequestClose();
         }
     }
@@ -113,6 +120,8 @@ private:
     std::unique_ptr<KaldunApi> kaldunLib_;
     PortCheckingPellin checked_;
     record::RecordWriter record_;
+    StationService service_;
+    ServiceRecord serviceRecord_;
     FrmMain frm_;
     int marked_ = 0;
     bool loaded_ = false;
@@ -161,7 +170,8 @@ int StationRun::RunOnce() {
         return kExitPortUnusable;
     case RunResult::ConversionFailed:
         WriteErr(errFd_, "the conversion of " + file + " failed with result " +
-                             std::to_string(outcome.code));
+                             std::to_string(outcome.code) + ": " +
+                             ConversionReason(outcome.code, file));
         return kExitConversionFailed;
     case RunResult::FileNotFound:
         WriteErr(errFd_, "file not found: " + file);
@@ -196,7 +206,7 @@ bool StationRun::PortReady() {
             return false;
         }
     }
-    NotifyReady("waiting for a device on " + PortName());
+    service_.OnReady(PortName());
     return true;
 }
 
@@ -240,9 +250,14 @@ int StationRun::Run() {
         automatic = frm_.mnuAutoQuenlar.checked;
         if (options_.once)
             status = RunOnce();
-        else if (automatic)
-            status = PortReady() ? RunAutomatic() : kExitPortUnusable;
-        else
+        else if (automatic) {
+            // A station that cannot send its image ends before it says it is ready.
+            std::string why;
+            if ((status = CheckStationImage(frm_, why)) != kExitOk)
+                WriteErr(errFd_, why);
+            else
+                status = PortReady() ? RunAutomatic() : kExitPortUnusable;
+        } else
             windows_.view().Print(
                 "Nothing to run: -A or -C starts the automatic mode, --once one download.");
     } catch (const CliExit& e) {

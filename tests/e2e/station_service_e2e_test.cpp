@@ -128,7 +128,7 @@ TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
     EXPECT_TRUE(waitNotified("READY=1", 30s)) << report();
     for (auto end = Clock::now() + 90s;
          ReadTextFile(out).find("\tok 0\t") == std::string::npos && Clock::now() < end;)
-        std::this_thread::sleep_for(20ms);
+        waitNotified("\x01", 1s); // read as systemd does, or the station's messages wait
     kill(pid, SIGTERM);
     int status = -1;
     for (auto end = Clock::now() + 60s; Clock::now() < end && waitpid(pid, &status, WNOHANG) == 0;)
@@ -150,7 +150,7 @@ TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
 }
 
 // The unit as systemd reads it, where systemd-analyze is installed: anything it says about
-// the unit (an unknown key, a bad value) is a fault.
+// the unit (an unknown key, a bad value) is a fault, and so is an exposure above 1.5.
 TEST(StationService, UnitVerifies) {
     if (system("systemd-analyze --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "systemd-analyze is not installed";
@@ -165,6 +165,12 @@ TEST(StationService, UnitVerifies) {
     EXPECT_EQ(status, 0) << ReadTextFile(report);
     EXPECT_EQ(ReadTextFile(report).find("kaprin-station@"), std::string::npos)
         << ReadTextFile(report);
+    EXPECT_EQ(system(("cd '" + dir.Path() +
+                      "' && systemd-analyze security --offline=true --threshold=15 "
+                      "kaprin-station@.service > security.txt 2>&1")
+                         .c_str()),
+              0)
+        << ReadTextFile(dir.Path() + "/security.txt");
 }
 
 } // namespace
