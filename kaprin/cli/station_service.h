@@ -5,7 +5,7 @@
 // half-written. The run calls the On* hooks; nothing here knows the model.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 #include <cstdint>
 #include <functional>
@@ -44,6 +44,9 @@ public:
     void OnStopRequest();
 
     bool transferring() const { return transferring_; }
+
+    // Records the log file could not take so far; the status names them while there are any.
+    std::function<int()> unwrittenRecords;
     const std::string& status() const { return status_; }
 
 private:
