@@ -165,12 +165,12 @@ TEST(StationService, UnitVerifies) {
     EXPECT_EQ(status, 0) << ReadTextFile(report);
     EXPECT_EQ(ReadTextFile(report).find("kaprin-station@"), std::string::npos)
         << ReadTextFile(report);
-    EXPECT_EQ(system(("cd '" + dir.Path() +
+    EXPECT_EQ(system(("cd '" + dir.path().string() +
                       "' && systemd-analyze security --offline=true --threshold=15 "
                       "kaprin-station@.service > security.txt 2>&1")
                          .c_str()),
               0)
-        << ReadTextFile(dir.Path() + "/security.txt");
+        << ReadTextFile(dir.path().string() + "/security.txt");
 }
 
 } // namespace
