@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,6 +122,10 @@ std::string AppendLine(const std::string& path, const std::string& line) {
     int fd = OpenForAppend(path);
     if (fd < 0)
         return std::strerror(errno);
+    // Stations sharing the file take turns: the look at its last byte and the write must not
+    // see another station's append half done. Where locks are not kept, append anyway.
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
     // A line cut short before (by this station or another) is not glued onto this one.
     const std::string text = (EndsInCutLine(path, fd) ? "\n" : "") + line + "\n";
     const std::string error = WriteAll(fd, text.data(), text.size());
