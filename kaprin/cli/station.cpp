@@ -217,7 +217,8 @@ int StationRun::RunAutomatic() {
             return kExitOk;
         if (CloseDone()) // Ctrl-C, SIGTERM, or "q" typed
             return kExitOk;
-        if (!frm_.mnuAutoQuenlar.checked) {
+        // A close switches the mode off at once; the transfer under way still ends first.
+        if (!frm_.mnuAutoQuenlar.checked && !frm_.run.TransferUnderWay()) {
             if (frm_.AutoEndedBy != RunResult::PortUnusable)
                 return kExitOk;
             WriteErr(errFd_, "the automatic mode ended: " + PortName() + " cannot be used");
