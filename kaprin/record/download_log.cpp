@@ -145,7 +145,8 @@ std::string FormatLogLine(const nlohmann::json& o, const std::tm& local, long ut
     for (char& c : line)
         if (c == '\n' || c == '\r')
             c = ' '; // one transfer, one line
-    line += " unit=" + LabelValue(Text(o["unit"])) + " operator=" + LabelValue(Text(o["operator"])) +
+    line += " unit=" + LabelValue(Text(o["unit"])) +
+            " operator=" + LabelValue(Text(o["operator"])) +
             " order=" + LabelValue(Text(o["order"]));
     return line;
 }
@@ -153,8 +154,8 @@ std::string FormatLogLine(const nlohmann::json& o, const std::tm& local, long ut
 std::vector<std::string> JournalFields(const nlohmann::json& o) {
     const std::string outcome = Text(o["outcome"]);
     std::string message = "download " + OutcomeText(o) + ": " + Text(o["image"]) + " on " +
-                          Text(o["port"]) + " (" + Text(o["device"]) + "), " +
-                          Text(o["blocks"]) + " blocks in " + Text(o["duration_ms"]) + " ms";
+                          Text(o["port"]) + " (" + Text(o["device"]) + "), " + Text(o["blocks"]) +
+                          " blocks in " + Text(o["duration_ms"]) + " ms";
     if (o.contains("reason"))
         message += ": " + Text(o["reason"]);
     // 6 is LOG_INFO, 4 LOG_WARNING.

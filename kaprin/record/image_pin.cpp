@@ -99,8 +99,7 @@ PinVerdict CheckImagePin(const std::string& image, const PinRule& rule) {
     } else if (v.actual.empty()) {
         v.refusal = "the image " + image + " cannot be read to check its SHA-256";
     } else if (v.actual != v.expected) {
-        v.refusal = name + " has SHA-256 " + v.actual + ", but " + v.source + " pins " +
-                    v.expected;
+        v.refusal = name + " has SHA-256 " + v.actual + ", but " + v.source + " pins " + v.expected;
     } else {
         v.allowed = true;
     }

@@ -10,7 +10,7 @@
 namespace kaprin::record {
 
 struct PinRule {
-    std::string expected; // an explicit pin (64 hex digits), or empty
+    std::string expected;  // an explicit pin (64 hex digits), or empty
     bool required = false; // refuse an image that no pin names
 };
 

@@ -101,7 +101,9 @@ std::string FormatReport(const std::vector<StationSummary>& stations) {
 nlohmann::json ReportJson(const std::vector<StationSummary>& stations) {
     nlohmann::json list = nlohmann::json::array();
     for (const StationSummary& s : stations) {
-        auto optional = [](std::optional<double> v) { return v ? nlohmann::json(*v) : nlohmann::json(); };
+        auto optional = [](std::optional<double> v) {
+            return v ? nlohmann::json(*v) : nlohmann::json();
+        };
         list.push_back({{"host", s.host},
                         {"station", s.station},
                         {"downloads", s.downloads},
@@ -135,8 +137,8 @@ std::optional<std::uint64_t> ParseSince(const std::string& text, std::uint64_t n
     } else {
         int y, mo, d, h = 0, mi = 0, s = 0;
         char end;
-        const int n = std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi,
-                                  &s, &end);
+        const int n =
+            std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &end);
         if (!(n == 3 || n == 5 || n == 6) || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 ||
             mi > 59 || s > 60 || h < 0 || mi < 0 || s < 0)
             return std::nullopt;

@@ -56,9 +56,9 @@ void StationMetrics::Count(const nlohmann::json& o) {
         if (seconds <= kBuckets[i])
             ++buckets_[i];
     if (outcome == "ok")
-        lastGood_ = std::chrono::duration<double>(
-                        std::chrono::system_clock::now().time_since_epoch())
-                        .count();
+        lastGood_ =
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
 }
 
 std::string StationMetrics::Text() const {
