@@ -1,6 +1,7 @@
 #include "kaprin/cli/cli_options.h"
 
 #include "kaprin/prefs/comm_settings.h"
+#include "kaprin/record/image_pin.h"
 
 #include <array>
 #include <charconv>
@@ -27,6 +28,21 @@ Options of this front end (they are not stored):
                 good download and the library's result code otherwise
   --yes, --no   answer every question Yes or No (needed when there is no terminal)
   --log FILE    append one line per download to FILE ("-": standard output)
+  --expect-sha256 HASH  download the image only when its SHA-256 is HASH (without it,
+                a FILE.sha256 or SHA256SUMS beside the image pins it, in sha256sum's
+                format); a refused image ends kaprin-cli with status 77
+  --require-pin refuse an image that nothing pins
+  --unit-id TEXT   the unit's id in the record of this run
+  --ask-unit    read the unit's id (one line, e.g. from a label scanner) from standard
+                input before each download
+  --order TEXT  the work order in the record
+  --station NAME   the station's name in the record, events and metrics (default: the
+                port's device name)
+  --events FD|PATH write one JSON object per state change (JSON Lines)
+  --metrics-dir DIR  write Prometheus metrics to DIR/kaprin-<station>.prom
+  --report      print each station's downloads from the journal, then end; with
+                --since TIME (2026-12-08 06:00, today, -8h), --journal-dir DIR (a
+                collector's folder) and --json
   --list-ports  show COM1 to COM20, the device each one names, and whether it opens,
                 then the serial devices found with their descriptions and by-id paths
   --map COMN=PATH  store PATH as the device of COM N (for every later run)
@@ -128,6 +144,36 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
                 return parsed;
             }
             o.logFile = *text;
+        } else if (name == "--expect-sha256") {
+            auto text = takeValue();
+            if (!text)
+                return parsed;
+            // Empty: no pin (a station's configuration without KAPRIN_IMAGE_SHA256).
+            const auto pin = record::NormalisePin(*text);
+            if (!text->empty() && !pin) {
+                parsed.error = "--expect-sha256: \"" + *text + "\" is not 64 hex digits";
+                return parsed;
+            }
+            o.expectSha256 = pin.value_or("");
+        } else if (name == "--unit-id" || name == "--order" || name == "--station" ||
+                   name == "--events" || name == "--metrics-dir" || name == "--since" ||
+                   name == "--journal-dir") {
+            auto text = takeValue();
+            if (!text)
+                return parsed;
+            // --order and --metrics-dir may be empty: a station's unset configuration.
+            if (text->empty() && name != "--order" && name != "--metrics-dir") {
+                parsed.error = name + " needs a value";
+                return parsed;
+            }
+            std::string& field = name == "--unit-id"       ? o.unitId
+                                 : name == "--order"       ? o.order
+                                 : name == "--station"     ? o.station
+                                 : name == "--events"      ? o.events
+                                 : name == "--metrics-dir" ? o.metricsDir
+                                 : name == "--since"       ? o.since
+                                                           : o.journalDir;
+            field = *text;
         } else if (name == "--map" || name == "--unmap") {
             auto text = takeValue();
             if (!text)
@@ -157,19 +203,28 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
             }
             o.answers = wanted;
         } else if (name == "--once" || name == "--list-ports" || name == "--help" ||
-                   name == "--version") {
+                   name == "--version" || name == "--require-pin" || name == "--ask-unit" ||
+                   name == "--report" || name == "--json") {
             if (!noValue())
                 return parsed;
-            bool& flag = name == "--once"         ? o.once
-                         : name == "--list-ports" ? o.listPorts
-                         : name == "--help"       ? o.help
-                                                  : o.version;
+            bool& flag = name == "--once"          ? o.once
+                         : name == "--list-ports"  ? o.listPorts
+                         : name == "--help"        ? o.help
+                         : name == "--require-pin" ? o.requirePin
+                         : name == "--ask-unit"    ? o.askUnit
+                         : name == "--report"      ? o.report
+                         : name == "--json"        ? o.json
+                                                   : o.version;
             flag = true;
         } else {
             parsed.error = "unknown option " + name;
             return parsed;
         }
     }
+    if (o.askUnit && !o.unitId.empty())
+        parsed.error = "--ask-unit and --unit-id exclude each other";
+    else if (!o.report && (!o.since.empty() || !o.journalDir.empty() || o.json))
+        parsed.error = "--since, --journal-dir and --json belong to --report";
     return parsed;
 }
 

@@ -4,10 +4,13 @@
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/port_override_store.h"
 #include "kaprin/cli/service_notify.h"
+#include "kaprin/cli/station_events.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/port_check.h"
 #include "kaprin/record/download_log.h"
+#include "kaprin/record/outcome_event.h"
+#include "kaprin/record/station_metrics.h"
 
 #include <cstdlib>
 #include <optional>
@@ -26,6 +29,18 @@ std::string OnOff(const Control& item) {
     return item.caption + (item.checked ? " on" : " off");
 }
 
+// The record of a station that asks for each unit's id before its image is checked.
+class StationRecord : public record::RecordWriter {
+public:
+    using RecordWriter::RecordWriter;
+    std::function<void()> beforeImage;
+    std::string AdmitImage(std::int32_t portIndex, const std::string& image) override {
+        if (beforeImage)
+            beforeImage();
+        return RecordWriter::AdmitImage(portIndex, image);
+    }
+};
+
 class StationRun {
 public:
     StationRun(const CliOptions& options, const std::string& programDir, TerminalIo io,
@@ -34,9 +49,12 @@ public:
           store_(b.store, options.port, options.baud, options.portPath),
           windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
           kaldunLib_(b.makeKaldun(windows_)), checked_(*pellinLib_, b.serial),
+          watching_(checked_, [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
+          watchingKaldun_(*kaldunLib_,
+                          [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
-          frm_(Ports{windows_, b.clock, store_, checked_, *kaldunLib_, &record_, b.serial},
+          frm_(Ports{windows_, b.clock, store_, watching_, watchingKaldun_, &record_, b.serial},
                programDir, options.modelWords) {
         // Why the port cannot be used, beside the run's own message and status.
         checked_.onProblem = [this](const PortState& s) {
@@ -62,6 +80,18 @@ public:
     int Run();
 
 private:
+    // The station's name: given, or the file name of the port's device, or the port.
+    std::string StationName() const {
+        if (!options_.station.empty())
+            return options_.station;
+        const std::string device = Device(frm_.PortIndex() + 1);
+        return device.empty() ? "COM" + std::to_string(frm_.PortIndex() + 1)
+                              : device.substr(device.rfind('/') + 1);
+    }
+    std::string OpenLineRecord();
+    void Event(const std::string& state, nlohmann::json fields);
+    void WriteMetrics();
+
     void Show() {
         StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value};
         windows_.view().Show(s, clock_.TickCount());
@@ -99,12 +129,75 @@ private:
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
     PortCheckingPellin checked_;
-    record::RecordWriter record_;
+    StateWatchingPellin watching_;
+    StateWatchingKaldun watchingKaldun_;
+    StationRecord record_;
     FrmMain frm_;
+    record::EventStream events_;
+    std::optional<record::StationMetrics> metrics_;
+    std::string metricsState_;
     bool logWarned_ = false;
+    bool metricsWarned_ = false;
     bool loaded_ = false;
     bool closed_ = false;
 };
+
+void StationRun::Event(const std::string& state, nlohmann::json fields) {
+    nlohmann::json e = record::EventObject(state, std::chrono::system_clock::now());
+    e.update(fields);
+    events_.Emit(std::move(e));
+    // The metrics know four states; a new one is written at once, progress is not.
+    const std::string shown =
+        state == "device_found" || state == "converting" ? "downloading" : state;
+    if (metrics_ && shown != metricsState_) {
+        metricsState_ = shown;
+        metrics_->SetState(shown);
+        WriteMetrics();
+    }
+}
+
+void StationRun::WriteMetrics() {
+    const std::string error = metrics_->WriteTo(options_.metricsDir);
+    if (!error.empty() && !metricsWarned_) {
+        // Monitoring, not the record: the station goes on flashing.
+        metricsWarned_ = true;
+        WriteErr(errFd_, "cannot write the metrics to " + options_.metricsDir + ": " + error);
+    }
+}
+
+// The pin, the unit's identity, the event stream and the metrics; an error when the
+// event stream cannot be opened.
+std::string StationRun::OpenLineRecord() {
+    record_.pin = {options_.expectSha256, options_.requirePin};
+    record_.identity = {options_.unitId, record::LoginName(), options_.order};
+    record_.station = StationName();
+    if (options_.askUnit) {
+        windows_.KeepInputLines();
+        record_.beforeImage = [this] { record_.identity.unit = windows_.AskLine("Unit id: "); };
+    }
+    if (!options_.events.empty()) {
+        if (std::string error = events_.Open(options_.events); !error.empty())
+            return "cannot open the event stream " + options_.events + ": " + error;
+        events_.station = record_.station;
+        events_.onError = [this](const std::string& error) {
+            WriteErr(errFd_, "the event stream ended: " + error);
+        };
+    }
+    if (!options_.metricsDir.empty())
+        metrics_.emplace(record_.station);
+    record_.onOutcome = [this](const nlohmann::json& o) {
+        events_.Emit(o);
+        if (metrics_) {
+            metrics_->Count(o);
+            WriteMetrics();
+        }
+    };
+    windows_.onMessage = [this](const std::string& text) {
+        Event("alert", {{"message", text}});
+        watching_.Forget();
+    };
+    return {};
+}
 
 void StationRun::PrintHeader() {
     StatusView& v = windows_.view();
@@ -152,6 +245,9 @@ int StationRun::RunOnce() {
     case RunResult::Stopped:
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
+    case RunResult::Refused:
+        WriteErr(errFd_, "refused: " + frm_.SB1.panel1);
+        return kExitRefused;
     case RunResult::Declined:
         break;
     }
@@ -180,6 +276,10 @@ int StationRun::RunAutomatic() {
         if (closed_) // Ctrl-C, SIGTERM, or "q" typed
             return kExitOk;
         if (!frm_.mnuAutoQuenlar.checked) {
+            if (frm_.AutoEndedBy == RunResult::Refused) {
+                WriteErr(errFd_, "refused: " + frm_.SB1.panel1);
+                return kExitRefused;
+            }
             if (frm_.AutoEndedBy != RunResult::PortUnusable)
                 return kExitOk;
             WriteErr(errFd_, "the automatic mode ended: " + PortName() + " cannot be used");
@@ -207,6 +307,10 @@ int StationRun::Run() {
             WriteErr(errFd_, "--once is a single manual run: leave out -A and -C");
             return kExitUsage; // nothing was run, so nothing is saved either
         }
+        if (std::string error = OpenLineRecord(); !error.empty()) {
+            WriteErr(errFd_, error);
+            return kExitLogFile;
+        }
         frm_.Form_Activate();
         PrintHeader();
         Show();
@@ -230,13 +334,16 @@ int StationRun::Run() {
     } catch (const CliExit& e) {
         WriteErr(errFd_, e.what());
     }
+    if (loaded_)
+        Event("stopped", nlohmann::json::object());
     StatusView& v = windows_.view();
     v.Finish();
     if (automatic) {
         int all = record_.transfers(), good = record_.good();
         v.Print(std::to_string(all) + " download(s): " + std::to_string(good) + " good, " +
                 std::to_string(all - good) + " failed; " + std::to_string(windows_.alerts()) +
-                " alert(s)");
+                " alert(s)" +
+                (record_.refused() ? "; " + std::to_string(record_.refused()) + " refused" : ""));
     }
     return status;
 }

@@ -56,9 +56,16 @@ void FrmMain::t2_Timer() {
             return;
     }
 
+    DownloadOutcome outcome;
     if (ports_.pellin.CheckDevice() == 0) {
         SB1.panel1 = LangText(TextId::AutoLooking);
-    } else if (AutoLoadDevice().result != RunResult::Finished) {
+    } else if ((outcome = AutoLoadDevice()).result == RunResult::Refused) {
+        // Every scanner would get the same refusal: the mode ends, saying why.
+        mnuAutoQuenlar.checked = false;
+        cmdStart.visible = true;
+        AutoEndedBy = RunResult::Refused;
+        return;
+    } else if (outcome.result != RunResult::Finished) {
         ++AutoFailCount;
         if (AutoFailCount >= module1.AutoFailLimit) {
             ports_.windows.Beep();

@@ -17,6 +17,7 @@ enum class RunResult {
     PortUnusable,     // the probe says the port cannot be used
     Stopped,          // Stop ended the wait for the device
     TransferFailed,   // `code` is the library's result
+    Refused,          // the image's pin did not hold: nothing converted or sent
 };
 
 struct DownloadOutcome {
