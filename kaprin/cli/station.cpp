@@ -29,18 +29,6 @@ std::string OnOff(const Control& item) {
     return item.caption + (item.checked ? " on" : " off");
 }
 
-// The record of a station that asks for each unit's id before its image is checked.
-class StationRecord : public record::RecordWriter {
-public:
-    using RecordWriter::RecordWriter;
-    std::function<void()> beforeImage;
-    std::string AdmitImage(std::int32_t portIndex, const std::string& image) override {
-        if (beforeImage)
-            beforeImage();
-        return RecordWriter::AdmitImage(portIndex, image);
-    }
-};
-
 class StationRun {
 public:
     StationRun(const CliOptions& options, const std::string& programDir, TerminalIo io,
@@ -131,7 +119,7 @@ private:
     PortCheckingPellin checked_;
     StateWatchingPellin watching_;
     StateWatchingKaldun watchingKaldun_;
-    StationRecord record_;
+    record::RecordWriter record_;
     FrmMain frm_;
     record::EventStream events_;
     std::optional<record::StationMetrics> metrics_;
@@ -173,7 +161,7 @@ std::string StationRun::OpenLineRecord() {
     record_.station = StationName();
     if (options_.askUnit) {
         windows_.KeepInputLines();
-        record_.beforeImage = [this] { record_.identity.unit = windows_.AskLine("Unit id: "); };
+        record_.askUnit = [this] { return windows_.AskLine("Unit id: "); };
     }
     if (!options_.events.empty()) {
         if (std::string error = events_.Open(options_.events); !error.empty())

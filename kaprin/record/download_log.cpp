@@ -200,18 +200,29 @@ std::string AppendLine(const std::string& path, const std::string& line) {
 }
 
 std::string RecordWriter::AdmitImage(std::int32_t portIndex, const std::string& image) {
+    if (askUnit) {
+        const std::optional<std::string> unit = askUnit();
+        if (!unit)
+            return Refuse(portIndex, image, "", "no unit id was given");
+        identity.unit = *unit;
+    }
     const PinVerdict verdict = CheckImagePin(image, pin);
     if (verdict.allowed)
         return {};
+    return Refuse(portIndex, image, verdict.actual, verdict.refusal);
+}
+
+std::string RecordWriter::Refuse(std::int32_t portIndex, const std::string& image,
+                                 std::string sha256, std::string reason) {
     StampedRecord s;
     s.record.portIndex = portIndex;
     s.record.image = image;
-    s.record.imageSha256 = verdict.actual;
+    s.record.imageSha256 = std::move(sha256);
     s.record.outcome = RecordOutcome::Refused;
     s.started = std::chrono::system_clock::now();
-    s.reason = verdict.refusal;
-    Record(std::move(s));
-    return verdict.refusal;
+    s.reason = std::move(reason);
+    Record(s);
+    return s.reason;
 }
 
 void RecordWriter::Write(const DownloadRecord& record) {

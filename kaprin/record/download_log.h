@@ -17,6 +17,7 @@
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,10 @@ public:
     // Called with every outcome object after it is recorded (events, metrics).
     std::function<void(const nlohmann::json& outcome)> onOutcome;
 
+    // Asked for the unit's id before each image is checked; nothing (a cancelled question)
+    // refuses the download.
+    std::function<std::optional<std::string>()> askUnit;
+
     UnitIdentity identity;
     PinRule pin;
     std::string station; // empty: the device's file name, or the port's
@@ -102,6 +107,8 @@ public:
 
 private:
     void Record(StampedRecord s);
+    std::string Refuse(std::int32_t portIndex, const std::string& image, std::string sha256,
+                       std::string reason);
 
     std::function<std::string()> logPath_;
     std::function<std::string(std::int32_t)> deviceOf_;
