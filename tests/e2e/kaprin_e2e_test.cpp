@@ -197,6 +197,10 @@ TEST(KaprinE2e, DownloadIsRecordedWithTheImagesHash) {
     SKIP_WITHOUT_PSEUDO_TERMINAL();
     testsupport::TempDir dir;
     const std::string image = dir.Write("R.PLN", testsupport::MakePlnImage({}));
+    // Pinned beside the image: the window checks the pin before it sends anything.
+    const std::string hash = CommandOutput("sha256sum '" + image + "'").substr(0, 64);
+    ASSERT_EQ(hash.size(), 64u);
+    dir.Write("R.PLN.sha256", hash + "  R.PLN\n");
     const std::string logFile = dir.Path() + "/line.log";
     fs::create_directories(dir.Path() + "/config/Kaprin");
     dir.Write("config/Kaprin/Kaprin.ini", "[Setup]\nLogFile=" + logFile + "\n");
@@ -211,11 +215,10 @@ TEST(KaprinE2e, DownloadIsRecordedWithTheImagesHash) {
     sim.Stop();
     ASSERT_EQ(run.status, 0) << testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
 
-    const std::string hash = CommandOutput("sha256sum '" + image + "'").substr(0, 64);
-    ASSERT_EQ(hash.size(), 64u);
     const std::string line = testsupport::ReadTextFile(logFile);
     EXPECT_NE(line.find("\tCOM1\t" + image + "\tok 0\t"), std::string::npos) << line;
-    EXPECT_NE(line.find(" device=" + sim.SlavePath() + " sha256=" + hash + "\n"), std::string::npos)
+    EXPECT_NE(line.find(" device=" + sim.SlavePath() + " sha256=" + hash + " unit=-"),
+              std::string::npos)
         << line;
 
     // A journal that answers (a socket left by a journal that has ended does not).
