@@ -53,4 +53,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # xdg-open. The Qt libraries are named as Debian 12 ships them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libc6 (>= 2.34), libstdc++6 (>= 12), libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins, fonts-noto-cjk, xdg-utils, libsystemd0, libssl3")
+# A line's collector and metrics (see the README).
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "systemd-journal-remote, prometheus-node-exporter")
 include(CPack)
