@@ -37,6 +37,20 @@ protected:
     }
 };
 
+// A refused image ends the mode at the first scanner, saying why, with nothing sent:
+// every later scanner would be refused the same.
+TEST_F(AutoModeTest, RefusedImageEndsTheMode) {
+    SwitchOn();
+    world.record.refusal = "A.PLN has SHA-256 1, but A.PLN.sha256 pins 2";
+    Step('S');
+    EXPECT_FALSE(main->mnuAutoQuenlar.checked);
+    EXPECT_FALSE(main->t2.enabled);
+    EXPECT_TRUE(main->cmdStart.visible);
+    EXPECT_EQ(main->AutoEndedBy, RunResult::Refused);
+    EXPECT_EQ(main->SB1.panel1, world.record.refusal);
+    EXPECT_TRUE(Calls({"BotLoad", "FontLoad", "KALDUN"}).empty());
+}
+
 // Switching on drives the lines that are on, waits the delay with events handled, and
 // hides Start; switching off undoes the lines whose options are on.
 TEST_F(AutoModeTest, SwitchOnAndOff) {
