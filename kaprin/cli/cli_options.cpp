@@ -60,6 +60,35 @@ std::optional<long> WholeNumber(std::string_view text) {
     return value;
 }
 
+// The options that only store their text, and those that only switch something on.
+std::string CliOptions::*TextOption(const std::string& name) {
+    static const std::pair<const char*, std::string CliOptions::*> options[] = {
+        {"--unit-id", &CliOptions::unitId},         {"--order", &CliOptions::order},
+        {"--station", &CliOptions::station},        {"--events", &CliOptions::events},
+        {"--metrics-dir", &CliOptions::metricsDir}, {"--since", &CliOptions::since},
+        {"--journal-dir", &CliOptions::journalDir}};
+    for (const auto& [option, field] : options)
+        if (name == option)
+            return field;
+    return nullptr;
+}
+
+bool CliOptions::*FlagOption(const std::string& name) {
+    static const std::pair<const char*, bool CliOptions::*> options[] = {
+        {"--once", &CliOptions::once},
+        {"--list-ports", &CliOptions::listPorts},
+        {"--help", &CliOptions::help},
+        {"--version", &CliOptions::version},
+        {"--require-pin", &CliOptions::requirePin},
+        {"--ask-unit", &CliOptions::askUnit},
+        {"--report", &CliOptions::report},
+        {"--json", &CliOptions::json}};
+    for (const auto& [option, field] : options)
+        if (name == option)
+            return field;
+    return nullptr;
+}
+
 } // namespace
 
 ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
@@ -155,9 +184,7 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
                 return parsed;
             }
             o.expectSha256 = pin.value_or("");
-        } else if (name == "--unit-id" || name == "--order" || name == "--station" ||
-                   name == "--events" || name == "--metrics-dir" || name == "--since" ||
-                   name == "--journal-dir") {
+        } else if (std::string CliOptions::*field = TextOption(name)) {
             auto text = takeValue();
             if (!text)
                 return parsed;
@@ -166,14 +193,7 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
                 parsed.error = name + " needs a value";
                 return parsed;
             }
-            std::string& field = name == "--unit-id"       ? o.unitId
-                                 : name == "--order"       ? o.order
-                                 : name == "--station"     ? o.station
-                                 : name == "--events"      ? o.events
-                                 : name == "--metrics-dir" ? o.metricsDir
-                                 : name == "--since"       ? o.since
-                                                           : o.journalDir;
-            field = *text;
+            o.*field = *text;
         } else if (name == "--map" || name == "--unmap") {
             auto text = takeValue();
             if (!text)
@@ -202,20 +222,10 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
                 return parsed;
             }
             o.answers = wanted;
-        } else if (name == "--once" || name == "--list-ports" || name == "--help" ||
-                   name == "--version" || name == "--require-pin" || name == "--ask-unit" ||
-                   name == "--report" || name == "--json") {
+        } else if (bool CliOptions::*flag = FlagOption(name)) {
             if (!noValue())
                 return parsed;
-            bool& flag = name == "--once"          ? o.once
-                         : name == "--list-ports"  ? o.listPorts
-                         : name == "--help"        ? o.help
-                         : name == "--require-pin" ? o.requirePin
-                         : name == "--ask-unit"    ? o.askUnit
-                         : name == "--report"      ? o.report
-                         : name == "--json"        ? o.json
-                                                   : o.version;
-            flag = true;
+            o.*flag = true;
         } else {
             parsed.error = "unknown option " + name;
             return parsed;

@@ -135,21 +135,16 @@ std::optional<std::uint64_t> ParseSince(const std::string& text, std::uint64_t n
         t.tm_hour = t.tm_min = t.tm_sec = 0;
         t.tm_mday -= text == "yesterday";
     } else {
-        int y, mo, d, h = 0, mi = 0, s = 0;
-        char end;
-        const int n =
-            std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &end);
-        if (!(n == 3 || n == 5 || n == 6) || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 ||
-            mi > 59 || s > 60 || h < 0 || mi < 0 || s < 0)
+        const char* const formats[] = {"%Y-%m-%d %H:%M:%S", "%Y-%m-%d %H:%M", "%Y-%m-%d"};
+        bool parsed = false;
+        for (const char* format : formats) {
+            t = std::tm{};
+            const char* end = strptime(text.c_str(), format, &t);
+            if ((parsed = end && *end == '\0'))
+                break;
+        }
+        if (!parsed)
             return std::nullopt;
-        if (n == 3 && text.size() != 10)
-            return std::nullopt;
-        t.tm_year = y - 1900;
-        t.tm_mon = mo - 1;
-        t.tm_mday = d;
-        t.tm_hour = h;
-        t.tm_min = mi;
-        t.tm_sec = s;
     }
     t.tm_isdst = -1;
     const std::time_t when = mktime(&t);
