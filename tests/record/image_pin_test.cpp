@@ -1,7 +1,5 @@
-#include "kaprin/record/download_log.h"
 #include "kaprin/record/image_pin.h"
 
-#include "kaprin/record/outcome_event.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -85,25 +83,6 @@ TEST(ImagePin, Rules) {
             EXPECT_EQ(v.actual, kAbc) << row.scene;
         }
     }
-}
-
-// A refused image is recorded with the outcome "refused", its hash and the reason, and is
-// not counted as a transfer.
-TEST(ImagePin, RefusalIsRecorded) {
-    kaprin::test::TempDir dir;
-    const std::string image = dir.Write("FW.HEX", "abc");
-    RecordWriter writer([&] { return dir / "line.log"; }, nullptr);
-    writer.pin = {kOther, false};
-    std::string outcome;
-    writer.onOutcome = [&](const nlohmann::json& o) { outcome = o.dump(); };
-    EXPECT_NE(writer.AdmitImage(0, image).find(kOther), std::string::npos);
-    writer.pin = {kAbc, true};
-    EXPECT_EQ(writer.AdmitImage(0, image), "");
-    EXPECT_EQ(writer.refused(), 1);
-    EXPECT_EQ(writer.transfers(), 0);
-    EXPECT_NE(dir.Read("line.log").find("\trefused\t"), std::string::npos);
-    EXPECT_NE(dir.Read("line.log").find(" sha256=" + kAbc + " "), std::string::npos);
-    EXPECT_NE(outcome.find("\"reason\":"), std::string::npos) << outcome;
 }
 
 } // namespace

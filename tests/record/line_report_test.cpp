@@ -55,18 +55,15 @@ TEST(LineReport, Since) {
     };
     const std::vector<Row> rows = {
         {"2025-12-08", 1765152000 * kS},
-        {"2025-12-08 06:30", (1765152000 + 6 * 3600 + 1800) * kS},
         {"2025-12-08 06:30:15", (1765152000 + 6 * 3600 + 1800 + 15) * kS},
         {"today", 1765238400 * kS},
         {"yesterday", 1765152000 * kS},
         {"-8h", now - 8 * 3600 * kS},
-        {"-90m", now - 90 * 60 * kS},
         {"-2d", now - 2 * 86400 * kS},
         {"-99999999d", std::nullopt},
         {"-8x", std::nullopt},
         {"2025-13-01", std::nullopt},
         {"2025-12-08x", std::nullopt},
-        {"2025-12-08 06", std::nullopt},
         {"", std::nullopt},
     };
     for (const Row& row : rows)
