@@ -68,7 +68,10 @@ int RunReport(const kaprin::cli::CliOptions& options) {
     }
     const auto stations = Summarise(std::move(entries));
     const std::string text =
-        options.json ? ReportJson(stations).dump() + "\n" : FormatReport(stations);
+        options.json
+            ? ReportJson(stations).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+                  "\n"
+            : FormatReport(stations);
     std::fputs(text.c_str(), stdout);
     return kaprin::cli::kExitOk;
 }

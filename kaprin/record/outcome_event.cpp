@@ -63,17 +63,18 @@ void EventStream::Emit(nlohmann::json event) {
         event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     std::size_t done = 0;
     while (done < line.size()) {
-        const ssize_t n = write(fd_, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN) {
-            // A watcher that reads slowly: wait a while for it rather than cut an object
-            // in two, but never hold the station up for one that has stopped reading.
-            pollfd p{fd_, POLLOUT, 0};
-            if (poll(&p, 1, kWatcherWaitMs) > 0)
-                continue;
+        // A watcher that reads slowly is waited for a while rather than an object cut in
+        // two, but one that has stopped reading never holds the station up: a descriptor
+        // we were given may block, so its room is asked for first.
+        pollfd p{fd_, POLLOUT, 0};
+        const int ready = poll(&p, 1, kWatcherWaitMs);
+        ssize_t n = -1;
+        if (ready > 0)
+            n = write(fd_, line.data() + done, line.size() - done);
+        else if (ready == 0)
             errno = ETIMEDOUT;
-        }
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
         if (n <= 0) {
             const std::string error = n < 0 ? std::strerror(errno) : "nothing written";
             if (own_)
