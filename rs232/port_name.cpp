@@ -58,7 +58,9 @@ std::string DevicePath(const std::string& name) {
     const std::string variable = "RS232_COM" + std::to_string(number);
     if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0')
         return path;
-    if (std::string mapped = MappedDevice(number); !mapped.empty())
+    if (std::string mapped = MappedDevice(number); mapped == kNoDevice)
+        return std::string();
+    else if (!mapped.empty())
         return mapped;
     return "/dev/ttyS" + std::to_string(number - 1);
 }

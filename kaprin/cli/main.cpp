@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (options.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(kUsage.c_str(), stdout);
         return kExitOk;
     }
     if (options.version) {
@@ -110,7 +110,13 @@ int main(int argc, char** argv) {
         return kExitConfig;
     }
     kaprin::QSettingsStore settings(settingsPath);
+    settings.onLockHeld = [](const std::string& problem) {
+        std::fprintf(stderr, "kaprin-cli: %s\n", problem.c_str());
+    };
     kaprin::SystemSerialPorts serial(programDir);
+    serial.onMapProblem = [](const std::string& problem) {
+        std::fprintf(stderr, "kaprin-cli: %s\n", problem.c_str());
+    };
     if (!options.mapEdits.empty() || options.listPorts) {
         const auto devices = serial.Detect();
         for (const auto& [number, given] : options.mapEdits) {

@@ -1,5 +1,7 @@
 #include "kaprin/cli/port_list.h"
 
+#include "kaprin/base/text_escape.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -31,6 +33,8 @@ std::string DescribeState(const PortState& s) {
         return s.holderPid > 0 ? "busy (process " + std::to_string(s.holderPid) + ")" : "busy";
     case PortCondition::NotATerminal:
         return "not a serial device";
+    case PortCondition::Console:
+        return "the system console: not used";
     case PortCondition::Failed:
         break;
     }
@@ -41,12 +45,12 @@ std::string FormatPortList(const std::vector<PortInfo>& ports,
                            const std::vector<SerialDevice>& devices) {
     std::size_t width = 12;
     for (const PortInfo& p : ports)
-        width = std::max(width, p.device.size());
+        width = std::max(width, EscapeControlBytes(p.device).size());
     std::string out;
     for (const PortInfo& p : ports) {
         std::string line = "COM" + std::to_string(p.number);
         line.resize(7, ' ');
-        line += p.device;
+        line += EscapeControlBytes(p.device);
         line.resize(7 + width + 2, ' ');
         line += DescribeState(p.state) + "  (" + p.source + ")";
         out += line + "\n";
@@ -55,9 +59,10 @@ std::string FormatPortList(const std::vector<PortInfo>& ports,
     if (devices.empty())
         out += "  none\n";
     for (const SerialDevice& d : devices) {
-        out += "  " + d.devicePath + "  " + DescribeDevice(d) + "\n";
+        out += "  " + EscapeControlBytes(d.devicePath) + "  " +
+               EscapeControlBytes(DescribeDevice(d)) + "\n";
         if (!d.byIdPath.empty())
-            out += "    " + d.byIdPath + "\n";
+            out += "    " + EscapeControlBytes(d.byIdPath) + "\n";
         if (d.present && !d.mayOpen)
             out += "    no permission" + (d.group.empty() ? "" : " (group " + d.group + ")") + "\n";
     }

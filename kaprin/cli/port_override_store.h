@@ -4,7 +4,7 @@
 // settings file each keep their own port. Everything else passes through.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/settings_keys.h"
 

@@ -5,6 +5,7 @@
 #include "kaprin/cli/port_override_store.h"
 #include "kaprin/cli/service_notify.h"
 #include "kaprin/cli/station_events.h"
+#include "kaprin/cli/station_service.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/port_check.h"
@@ -42,15 +43,21 @@ public:
                           [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
-          frm_(Ports{windows_, b.clock, store_, watching_, watchingKaldun_, &record_, b.serial},
+          service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
+          serviceRecord_(record_, service_),
+          frm_(Ports{windows_, b.clock, store_, watching_, watchingKaldun_, &serviceRecord_,
+                     b.serial},
                programDir, options.modelWords) {
         // Why the port cannot be used, beside the run's own message and status.
         checked_.onProblem = [this](const PortState& s) {
-            WriteErr(errFd_, PortProblemText(s, frm_.langTable));
+            WriteErr(errFd_, StationPortProblem(s, frm_.langTable));
         };
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
-        windows_.timers().Add(frm_.run.tick, [this] { frm_.tRun_Timer(); });
+        windows_.timers().Add(frm_.run.tick, [this] {
+            frm_.tRun_Timer();
+            service_.OnProgress(frm_.PB1.value); // renews a stop's extension between pumps
+        });
         // The pass/fail mark and the session's counts, once per transfer.
         frm_.run.onChange = [this] {
             const int transfers = frm_.run.good() + frm_.run.failed();
@@ -68,10 +75,11 @@ public:
             Close();
         };
         record_.onLogError = [this](const std::string& path, const std::string& error) {
-            if (!logWarned_) {
-                logWarned_ = true;
-                WriteErr(errFd_, "cannot write to the log file " + path + ": " + error);
-            }
+            WriteErr(errFd_, "cannot write to the log file " + path + ": " + error);
+        };
+        record_.onLogRecovered = [this](const std::string& path, int unwritten) {
+            WriteErr(errFd_, "the log file " + path + " is written again; " +
+                                 std::to_string(unwritten) + " record(s) were not written to it");
         };
     }
 
@@ -93,13 +101,14 @@ private:
     void Show() {
         StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value};
         windows_.view().Show(s, clock_.TickCount());
+        service_.OnProgress(s.percent);
     }
     // The close request of the window, once, whoever asks for it first; a transfer
     // under way is finished first (CloseDue), unless a second signal ends it.
     void Close() {
         if (loaded_ && !closed_) {
             closed_ = true;
-            NotifyStopping();
+            service_.OnStopRequest();
             frm_.run.RequestClose();
         }
     }
@@ -132,11 +141,12 @@ private:
     StateWatchingPellin watching_;
     StateWatchingKaldun watchingKaldun_;
     record::RecordWriter record_;
+    StationService service_;
+    ServiceRecord serviceRecord_;
     FrmMain frm_;
     record::EventStream events_;
     std::optional<record::StationMetrics> metrics_;
     std::string metricsState_;
-    bool logWarned_ = false;
     bool metricsWarned_ = false;
     int marked_ = 0;
     bool loaded_ = false;
@@ -242,7 +252,8 @@ int StationRun::RunOnce() {
         return kExitPortUnusable;
     case RunResult::ConversionFailed:
         WriteErr(errFd_, "the conversion of " + file + " failed with result " +
-                             std::to_string(outcome.code));
+                             std::to_string(outcome.code) + ": " +
+                             ConversionReason(outcome.code, file));
         return kExitConversionFailed;
     case RunResult::FileNotFound:
         WriteErr(errFd_, "file not found: " + file);
@@ -251,6 +262,12 @@ int StationRun::RunOnce() {
         WriteErr(errFd_, "nothing to send: " + frm_.LoadFile +
                              " holds no data records, or the HEX image has no end-of-file record");
         return kExitEmptyImage;
+    case RunResult::CutImage:
+        WriteErr(errFd_, "nothing sent: " + frm_.LoadFile + " is cut short or damaged");
+        return kExitEmptyImage;
+    case RunResult::PathTooLong:
+        WriteErr(errFd_, "nothing sent: the path of " + file + " is longer than 259 bytes");
+        return kExitFileNotFound;
     case RunResult::Stopped:
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
@@ -274,7 +291,7 @@ bool StationRun::PortReady() {
             return false;
         }
     }
-    NotifyReady("waiting for a device on " + PortName());
+    service_.OnReady(PortName());
     return true;
 }
 
@@ -326,9 +343,14 @@ int StationRun::Run() {
         automatic = frm_.mnuAutoQuenlar.checked;
         if (options_.once)
             status = RunOnce();
-        else if (automatic)
-            status = PortReady() ? RunAutomatic() : kExitPortUnusable;
-        else
+        else if (automatic) {
+            // A station that cannot send its image ends before it says it is ready.
+            std::string why;
+            if ((status = CheckStationImage(frm_, why)) != kExitOk)
+                WriteErr(errFd_, why);
+            else
+                status = PortReady() ? RunAutomatic() : kExitPortUnusable;
+        } else
             windows_.view().Print(
                 "Nothing to run: -A or -C starts the automatic mode, --once one download.");
     } catch (const CliExit& e) {
@@ -350,11 +372,7 @@ int StationRun::Run() {
     StatusView& v = windows_.view();
     v.Finish();
     if (automatic) {
-        int all = record_.transfers(), good = record_.good();
-        v.Print(std::to_string(all) + " download(s): " + std::to_string(good) + " good, " +
-                std::to_string(all - good) + " failed; " + std::to_string(windows_.alerts()) +
-                " alert(s)" +
-                (record_.refused() ? "; " + std::to_string(record_.refused()) + " refused" : ""));
+        v.Print(record::SummaryText(record_, windows_.alerts()));
     }
     return status;
 }

@@ -4,7 +4,7 @@
 // comes from the record itself.
 #pragma once
 
-#include "kaprin/core/port_memo.h"
+#include "kaprin/base/port_memo.h"
 
 #include <nlohmann/json.hpp>
 

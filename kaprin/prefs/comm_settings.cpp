@@ -1,6 +1,6 @@
 #include "kaprin/prefs/comm_settings.h"
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/prefs/settings_keys.h"
 
 #include <cctype>

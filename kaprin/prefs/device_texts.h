@@ -29,15 +29,17 @@ enum class DeviceText : std::int16_t {
     Default = 1514,
     NoDevices = 1515,
     NotAPath = 1516,
-    NoPermission = 1520, // %1 device, %2 group
-    NoPermissionNoGroup = 1521,
-    Busy = 1522, // %2 process id
+    NoPermission = 1520,        // %1 device, %2 group
+    NoPermissionNoGroup = 1521, // %1 device, %2 owner
+    Busy = 1522,                // %2 process id
     BusyNoPid = 1523,
     Missing = 1524,
     NotATerminal = 1525,
     Failed = 1526,           // %2 the system's reason
     FirstRunQuestion = 1530, // %1 COM name, %2 description, %3 path
     CommDevice = 1531,       // %1 path, %2 present or not
+    Console = 1532,
+    Removed = 1533,
 };
 
 // Every id above, for the check of the shipped language files.

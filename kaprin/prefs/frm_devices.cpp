@@ -89,6 +89,7 @@ void FrmDevices::lstPorts_Click(int index) {
         state.condition = PortCondition::NoPermission;
         state.device = path;
         state.group = file.group;
+        state.owner = file.owner;
         lblStatus.caption = PortProblemText(state, texts_);
     }
 }

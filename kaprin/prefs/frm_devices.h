@@ -5,8 +5,8 @@
 // serial component at once.
 #pragma once
 
-#include "kaprin/core/control.h"
-#include "kaprin/core/ports.h"
+#include "kaprin/base/control.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/prefs/serial_devices.h"
 
 #include <functional>

@@ -12,4 +12,17 @@ std::int32_t PortCheckingPellin::Checked(std::int32_t result) {
     return result;
 }
 
+std::int32_t PortCheckingPellin::getError() {
+    const std::int32_t code = PortMemo::getError();
+    // A pulled adapter stops every answer, so the library can only call it a time-out.
+    if (code != 1 || !serial_ || !onProblem)
+        return code;
+    PortState state = serial_->ProbePort("COM" + std::to_string(portIndex() + 1));
+    if (state.condition == PortCondition::Missing) {
+        state.removed = true;
+        onProblem(state);
+    }
+    return code;
+}
+
 } // namespace kaprin

@@ -1,5 +1,6 @@
 #include "kaprin/record/download_log.h"
 
+#include "kaprin/base/text_escape.h"
 #include "kaprin/record/outcome_event.h"
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kaprin::record {
@@ -64,6 +66,40 @@ std::string OutcomeText(const nlohmann::json& o) {
     if (!o["code"].is_null())
         text += " " + Text(o["code"]);
     return text;
+}
+
+// True when the regular file ends in a line without its line end: a write cut short.
+bool EndsInCutLine(const std::string& path, int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+        return false;
+    // The append descriptor is write-only; the same file is read through a second one.
+    const int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (reader < 0)
+        return false;
+    struct stat same {};
+    char last = '\n';
+    const bool cut = fstat(reader, &same) == 0 && same.st_ino == st.st_ino &&
+                     same.st_dev == st.st_dev && pread(reader, &last, 1, st.st_size - 1) == 1 &&
+                     last != '\n';
+    close(reader);
+    return cut;
+}
+
+// Writes all of text, resuming after a short write; the system's error, if any.
+std::string WriteAll(int fd, const char* text, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, text, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::strerror(errno);
+        if (n == 0)
+            return "the line was cut short";
+        text += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return {};
 }
 
 } // namespace
@@ -135,16 +171,14 @@ std::string FormatLogLine(const nlohmann::json& o, const std::tm& local, long ut
     const std::string sha = Text(o["image_sha256"]);
 
     std::string line = std::string(when) + " " + zone;
-    line += "\t" + Text(o["port"]);
-    line += "\t" + Text(o["image"]);
+    line += "\t" + EscapeControlBytes(Text(o["port"]));
+    line += "\t" + EscapeControlBytes(Text(o["image"]));
     line += "\t" + OutcomeText(o);
     line += "\t" + std::string(duration);
     line += "\t" + Text(o["blocks"]) + " blocks";
-    line += " host=" + Text(o["host"]) + " device=" + Text(o["device"]);
-    line += " sha256=" + (sha.empty() ? std::string("-") : sha);
-    for (char& c : line)
-        if (c == '\n' || c == '\r')
-            c = ' '; // one transfer, one line
+    line += " host=" + EscapeControlBytes(Text(o["host"])) +
+            " device=" + EscapeControlBytes(Text(o["device"]));
+    line += " sha256=" + (sha.empty() ? std::string("-") : EscapeControlBytes(sha));
     line += " unit=" + LabelValue(Text(o["unit"])) +
             " operator=" + LabelValue(Text(o["operator"])) +
             " order=" + LabelValue(Text(o["order"]));
@@ -185,16 +219,9 @@ std::string AppendLine(const std::string& path, const std::string& line) {
     int fd = OpenForAppend(path);
     if (fd < 0)
         return std::strerror(errno);
-    const std::string text = line + "\n";
-    ssize_t n;
-    do
-        n = write(fd, text.data(), text.size());
-    while (n < 0 && errno == EINTR);
-    std::string error;
-    if (n < 0)
-        error = std::strerror(errno);
-    else if (n != static_cast<ssize_t>(text.size()))
-        error = "the line was cut short";
+    // A line cut short before (by this station or another) is not glued onto this one.
+    const std::string text = (EndsInCutLine(path, fd) ? "\n" : "") + line + "\n";
+    const std::string error = WriteAll(fd, text.data(), text.size());
     close(fd);
     return error;
 }
@@ -240,6 +267,8 @@ void RecordWriter::Record(StampedRecord s) {
         ++transfers_;
     if (outcome == RecordOutcome::Ok)
         ++good_;
+    if (outcome == RecordOutcome::Interrupted)
+        ++interrupted_;
     s.host = HostName();
     s.device = deviceOf_ ? deviceOf_(s.record.portIndex) : std::string();
     if (s.device.empty())
@@ -252,16 +281,42 @@ void RecordWriter::Record(StampedRecord s) {
     const nlohmann::json o = OutcomeObject(s);
     SendToJournal(JournalFields(o));
 
-    if (const std::string path = logPath_ ? logPath_() : std::string(); !path.empty()) {
+    const std::string path = logPath_ ? logPath_() : std::string();
+    if (!path.empty()) {
         std::time_t t = std::chrono::system_clock::to_time_t(s.started);
         std::tm local{};
         localtime_r(&t, &local);
         const std::string error = AppendLine(path, FormatLogLine(o, local, local.tm_gmtoff));
-        if (!error.empty() && onLogError)
-            onLogError(path, error);
+        if (error.empty()) {
+            if (failingSince_ > 0 && onLogRecovered)
+                onLogRecovered(path, failingSince_);
+            failingSince_ = 0;
+            failingPath_.clear();
+        } else {
+            ++unwritten_;
+            const bool news = failingSince_ == 0 || failingPath_ != path;
+            ++failingSince_;
+            failingPath_ = path;
+            if (news && onLogError)
+                onLogError(path, error);
+        }
     }
     if (onOutcome)
         onOutcome(o);
+}
+
+std::string SummaryText(const RecordWriter& w, int alerts) {
+    const int failed = w.transfers() - w.good() - w.interrupted();
+    std::string text = std::to_string(w.transfers()) + " download(s): " + std::to_string(w.good()) +
+                       " good, " + std::to_string(failed) + " failed";
+    if (w.interrupted() > 0)
+        text += ", " + std::to_string(w.interrupted()) + " interrupted";
+    text += "; " + std::to_string(alerts) + " alert(s)";
+    if (w.refused() > 0)
+        text += "; " + std::to_string(w.refused()) + " refused";
+    if (w.unwritten() > 0)
+        text += "; " + std::to_string(w.unwritten()) + " record(s) not written to the log file";
+    return text;
 }
 
 } // namespace kaprin::record

@@ -6,10 +6,12 @@
 // code, duration in seconds, then the blocks sent followed by the station's host name,
 // the port's device, the image's SHA-256, the unit, the operator and the work order.
 // Several stations may share one file: each line goes out in a single write to a file
-// opened for appending, so lines never interleave.
+// opened for appending, so lines never interleave. Fields are escaped so that no byte of
+// a path can start a column or a line: backslash as \\, tab as \t, CR as \r, LF as \n,
+// other control bytes as \xHH.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/record/image_pin.h"
 
 #include <nlohmann/json_fwd.hpp>
@@ -60,7 +62,8 @@ std::string FormatLogLine(const nlohmann::json& outcome, const std::tm& local,
 std::vector<std::string> JournalFields(const nlohmann::json& outcome);
 
 // Appends `line` and a line end to the file in one write; an empty text, or the
-// system's error.
+// system's error. A write cut short (a full disk) is completed when it can; when the file
+// ends in such a cut line, the next line starts on a line of its own.
 std::string AppendLine(const std::string& path, const std::string& line);
 
 // Checks that the file can be opened for appending (creating it); the system's error.
@@ -84,8 +87,11 @@ public:
                  std::function<std::string(std::int32_t)> deviceOf)
         : logPath_(std::move(logPath)), deviceOf_(std::move(deviceOf)) {}
 
-    // Called when a line cannot be written, with the path and the system's error.
+    // Called when a line cannot be written after the last one was (or for another path),
+    // with the path and the system's error; not again while the file keeps failing.
     std::function<void(const std::string& path, const std::string& error)> onLogError;
+    // Called when a line is written again after failures, with how many were not written.
+    std::function<void(const std::string& path, int unwritten)> onLogRecovered;
     // Called with every outcome object after it is recorded (events, metrics).
     std::function<void(const nlohmann::json& outcome)> onOutcome;
 
@@ -104,6 +110,9 @@ public:
     int transfers() const { return transfers_; }
     int good() const { return good_; }
     int refused() const { return refused_; }
+    int interrupted() const { return interrupted_; }
+    // Lines of the log file that could not be written, all told.
+    int unwritten() const { return unwritten_; }
 
 private:
     void Record(StampedRecord s);
@@ -115,6 +124,15 @@ private:
     int transfers_ = 0;
     int good_ = 0;
     int refused_ = 0;
+    int interrupted_ = 0;
+    int unwritten_ = 0;
+    int failingSince_ = 0; // lines lost since the last one written
+    std::string failingPath_;
 };
+
+// A station's closing count: "12 download(s): 11 good, 1 failed; 0 alert(s)"; transfers
+// cut off by closing, refused images and lines lost from the log file are named only when
+// there were any.
+std::string SummaryText(const RecordWriter& writer, int alerts);
 
 } // namespace kaprin::record

@@ -46,9 +46,16 @@ void SystemSerialPorts::SetPortMap(const comm::PortMap& map) {
     const char* paths[comm::kPorts];
     for (std::size_t i = 0; i < map.size(); ++i)
         paths[i] = map[i].c_str();
-    // An entry the component refuses (too long) keeps the old map; the store keeps it too,
-    // and the ports it names simply do not open.
-    (void)set(paths, comm::kPorts);
+    // The component skips an over-long entry (its number then opens nothing) and takes the
+    // others; the store keeps it as written.
+    if (set(paths, comm::kPorts) == RS232_OK || !onMapProblem)
+        return;
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        if (map[i].size() > 255)
+            onMapProblem("the [Ports] entry of COM" + std::to_string(i + 1) +
+                         " is longer than 255 bytes and is skipped: COM" + std::to_string(i + 1) +
+                         " names no device until it is mended");
+    }
 }
 
 std::string SystemSerialPorts::MapPortName(int number) {
@@ -82,6 +89,9 @@ PortState SystemSerialPorts::ProbePort(const std::string& name) {
     case RS232_PORT_NOT_A_TERMINAL:
         state.condition = PortCondition::NotATerminal;
         break;
+    case RS232_PORT_CONSOLE:
+        state.condition = PortCondition::Console;
+        break;
     default:
         state.condition = PortCondition::Failed;
         break;
@@ -91,6 +101,8 @@ PortState SystemSerialPorts::ProbePort(const std::string& name) {
     if (raw.device[0] != '\0')
         state.device.assign(raw.device, strnlen(raw.device, sizeof raw.device));
     state.group.assign(raw.group, strnlen(raw.group, sizeof raw.group));
+    if (state.condition == PortCondition::NoPermission)
+        state.owner = InspectDeviceFile(state.device).owner;
     return state;
 }
 

@@ -9,6 +9,8 @@
 
 #include "kaprin/prefs/serial_devices.h"
 
+#include <functional>
+
 namespace kaprin {
 
 class SystemSerialPorts : public SerialPorts {
@@ -21,6 +23,9 @@ public:
     std::string MapPortName(int number) override;
     PortState ProbePort(const std::string& name) override;
     std::vector<SerialDevice> Detect() override;
+
+    // Told about a stored map entry the serial component cannot take.
+    std::function<void(const std::string& problem)> onMapProblem;
 
 private:
     void* Symbol(const char* name);

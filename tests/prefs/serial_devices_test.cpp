@@ -95,7 +95,8 @@ TEST(DetectSerialDevices, FindsWhatAPersonNeedsOnAFakeTree) {
         EXPECT_EQ(DescribeDevice(d), expected[i].description);
         EXPECT_EQ(d.usb, expected[i].usb);
         EXPECT_EQ(d.present, expected[i].present);
-        EXPECT_EQ(d.present && !d.group.empty(), d.present) << "the owning group is named";
+        // Plain files of mode 644: no group could grant read and write access.
+        EXPECT_EQ(d.group, "") << "a group that cannot give access is not named";
     }
     // The stable path is preferred; any path leading to the device finds it.
     EXPECT_EQ(StablePath(devices[2]), expected[2].byId);
@@ -124,10 +125,27 @@ TEST(PortProblemText, SaysWhyAndWhatToDo) {
     EXPECT_EQ(PortProblemText({PortCondition::NoPermission, 13, 0, dev, "dialout"}, english),
               "You may not open /dev/ttyUSB0: it belongs to the group dialout. Run \"sudo usermod "
               "-aG dialout $USER\", then log out and in again.");
+    EXPECT_EQ(PortProblemText({PortCondition::NoPermission, 13, 0, dev, "", "root"}, english),
+              "You may not open /dev/ttyUSB0 (owner root), and no group may read and write it. An "
+              "administrator must grant you access, for instance with a udev rule.");
     LangTable chinese;
     chinese.LoadText("#1522 %1 正被其他程式使用（程序 %2）。\n");
     EXPECT_EQ(PortProblemText({PortCondition::Busy, 16, 4242, dev, ""}, chinese),
               "/dev/ttyUSB0 正被其他程式使用（程序 4242）。");
+}
+
+// Joining the owning group is advised only when it may read and write, and is not root's.
+TEST(GroupGrantsAccess, OnlyAReadWriteGroupOtherThanRoot) {
+    const struct {
+        unsigned mode, gid;
+        bool grants;
+    } cases[] = {{020660, 20, true},
+                 {020600, 20, false},
+                 {020640, 20, false},
+                 {020620, 20, false},
+                 {020660, 0, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(GroupGrantsAccess(c.mode, c.gid), c.grants) << std::oct << c.mode << " " << c.gid;
 }
 
 // Only a probe that finds the port unusable asks the serial component why, for the port
@@ -152,6 +170,26 @@ TEST(PortCheckingPellin, AsksWhyOnlyWhenThePortCannotBeUsed) {
     EXPECT_EQ(pellin.CheckZ(), -1);
     EXPECT_EQ(holders.size(), 1u);
     EXPECT_EQ(library.usePortCalls.back(), std::make_pair(0, 9600));
+}
+
+// A time-out on a device that has gone is reported as removed; one on a device still there,
+// and every other code, pass without a word.
+TEST(PortCheckingPellin, TimeOutOnAGoneDeviceSaysRemoved) {
+    test::FakePellin library;
+    test::FakeSerial serial;
+    serial.probes["COM1"] = {PortCondition::Missing, 2, 0, "/dev/ttyUSB0", ""};
+    PortCheckingPellin pellin(library, &serial);
+    std::vector<std::string> said;
+    LangTable english;
+    pellin.onProblem = [&](const PortState& s) { said.push_back(PortProblemText(s, english)); };
+    library.errors = {4, 1};
+    EXPECT_EQ(pellin.getError(), 4);
+    EXPECT_EQ(pellin.getError(), 1);
+    serial.probes["COM1"].condition = PortCondition::Usable;
+    library.errors = {1};
+    EXPECT_EQ(pellin.getError(), 1);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind("/dev/ttyUSB0 was removed during the transfer", 0), 0u) << said[0];
 }
 
 // What a station stands in with is what the readers take back.

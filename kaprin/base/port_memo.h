@@ -3,7 +3,7 @@
 // the front ends' headers, whoever chose them (start-up or the Communication window).
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 namespace kaprin {
 
