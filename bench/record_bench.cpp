@@ -7,6 +7,7 @@
 
 #include "pln_image.h"
 #include "scanner_sim_process.h"
+#include "temp_dir.h"
 
 #include <algorithm>
 #include <chrono>
@@ -39,7 +40,7 @@ int main() {
         std::printf("record_bench: %s\n", problem.c_str());
         return 1;
     }
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     // 8 banks of 1024 lines of 16 bytes: 128 KB of data.
     testsupport::PlnLayout layout;
     layout.linesPerBank = 1024;
@@ -54,10 +55,11 @@ int main() {
         return 1;
     }
     const std::string program = (fs::read_symlink("/proc/self/exe").parent_path() / "kaprin-cli");
-    const std::string events = dir.Path() + "/events.jsonl";
-    const std::string command = "env XDG_CONFIG_HOME='" + dir.Path() + "/config' RS232_COM1='" +
-                                sim.SlavePath() + "' '" + program + "' --once --yes -F=" + image +
-                                " --require-pin --events " + events + " > /dev/null 2>&1";
+    const std::string events = dir.path().string() + "/events.jsonl";
+    const std::string command = "env XDG_CONFIG_HOME='" + dir.path().string() +
+                                "/config' RS232_COM1='" + sim.SlavePath() + "' '" + program +
+                                "' --once --yes -F=" + image + " --require-pin --events " + events +
+                                " > /dev/null 2>&1";
     if (std::system(command.c_str()) != 0) {
         std::printf("record_bench: the download failed\n");
         return 1;
@@ -66,7 +68,7 @@ int main() {
 
     std::vector<nlohmann::json> objects;
     double transfer = 0;
-    std::istringstream in(testsupport::ReadTextFile(events));
+    std::istringstream in(kaprin::test::ReadTextFile(events));
     for (std::string line; std::getline(in, line);) {
         objects.push_back(nlohmann::json::parse(line));
         if (objects.back()["event"] == "outcome")
@@ -80,7 +82,7 @@ int main() {
     const double hashing = 2 * MedianSeconds(21, [&] { kaprin::record::Sha256OfFile(image); });
     const double streaming = MedianSeconds(21, [&] {
         kaprin::record::EventStream stream;
-        stream.Open(dir.Path() + "/again.jsonl");
+        stream.Open(dir.path().string() + "/again.jsonl");
         stream.station = "bench";
         for (const nlohmann::json& o : objects)
             stream.Emit(o);

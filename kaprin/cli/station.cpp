@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <optional>
 #include <unistd.h>
+#include <utility>
 
 namespace kaprin::cli {
 
@@ -44,10 +45,9 @@ public:
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
           service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
-          serviceRecord_(record_, service_),
-          frm_(Ports{windows_, b.clock, store_, watching_, watchingKaldun_, &serviceRecord_,
-                     b.serial},
-               programDir, options.modelWords) {
+          serviceRecord_(record_, service_), frm_(Ports{windows_, b.clock, store_, watching_,
+                                                        watchingKaldun_, &serviceRecord_, b.serial},
+                                                  programDir, options.modelWords) {
         // Why the port cannot be used, beside the run's own message and status.
         checked_.onProblem = [this](const PortState& s) {
             WriteErr(errFd_, StationPortProblem(s, frm_.langTable));
@@ -345,8 +345,12 @@ int StationRun::Run() {
             status = RunOnce();
         else if (automatic) {
             // A station that cannot send its image ends before it says it is ready.
+            // Its pin is checked then too; the unit's id is asked per download.
             std::string why;
-            if ((status = CheckStationImage(frm_, why)) != kExitOk)
+            auto askUnit = std::exchange(record_.askUnit, nullptr);
+            status = CheckStationImage(frm_, why);
+            record_.askUnit = std::move(askUnit);
+            if (status != kExitOk)
                 WriteErr(errFd_, why);
             else
                 status = PortReady() ? RunAutomatic() : kExitPortUnusable;

@@ -22,10 +22,10 @@ namespace fs = std::filesystem;
 int RunCli(const kaprin::test::TempDir& dir, const std::string& sim, const std::string& args,
            const std::string& input) {
     const std::string program = (fs::read_symlink("/proc/self/exe").parent_path() / "kaprin-cli");
-    const std::string command = "printf '" + input + "' | env XDG_CONFIG_HOME='" + dir.path().string() +
-                                "/config' RS232_COM1='" + sim + "' timeout 60 '" + program +
-                                "' --port 1 --baud 115200 " + args + " > '" + dir.path().string() +
-                                "/out' 2>&1";
+    const std::string command = "printf '" + input + "' | env XDG_CONFIG_HOME='" +
+                                dir.path().string() + "/config' RS232_COM1='" + sim +
+                                "' timeout 60 '" + program + "' --port 1 --baud 115200 " + args +
+                                " > '" + dir.path().string() + "/out' 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -34,19 +34,24 @@ TEST(LineRecordE2e, PinnedUnitEventsMetricsAndRefusal) {
     SKIP_WITHOUT_PSEUDO_TERMINAL();
     kaprin::test::TempDir dir;
     const std::string image = dir.Write("FW.PLN", testsupport::MakePlnImage({}));
-    const std::string sumCommand = "cd '" + dir.path().string() + "' && sha256sum FW.PLN > SHA256SUMS";
+    const std::string sumCommand =
+        "cd '" + dir.path().string() + "' && sha256sum FW.PLN > SHA256SUMS";
     ASSERT_EQ(std::system(sumCommand.c_str()), 0);
-    const std::string hash = kaprin::test::ReadTextFile(dir.path().string() + "/SHA256SUMS").substr(0, 64);
+    const std::string hash =
+        kaprin::test::ReadTextFile(dir.path().string() + "/SHA256SUMS").substr(0, 64);
     fs::create_directories(dir.path().string() + "/metrics");
     testsupport::ScannerSimProcess sim;
     std::string error;
-    ASSERT_TRUE(sim.Start({"--baud", "115200", "--log", dir.path().string() + "/sim.log"}, error)) << error;
+    ASSERT_TRUE(sim.Start({"--baud", "115200", "--log", dir.path().string() + "/sim.log"}, error))
+        << error;
 
     // 1. The label is scanned before the device: it waits in the input.
-    const std::string log = dir.path().string() + "/line.log", events = dir.path().string() + "/events.jsonl";
+    const std::string log = dir.path().string() + "/line.log",
+                      events = dir.path().string() + "/events.jsonl";
     ASSERT_EQ(RunCli(dir, sim.SlavePath(),
                      "-C -F=" + image + " --require-pin --ask-unit --order 'WO 7' --log " + log +
-                         " --events " + events + " --metrics-dir " + dir.path().string() + "/metrics",
+                         " --events " + events + " --metrics-dir " + dir.path().string() +
+                         "/metrics",
                      "SN-0042\\n"),
               0)
         << kaprin::test::ReadTextFile(dir.path().string() + "/out");
@@ -71,8 +76,9 @@ TEST(LineRecordE2e, PinnedUnitEventsMetricsAndRefusal) {
     EXPECT_EQ(outcome["order"], "WO 7");
     EXPECT_EQ(outcome["image_sha256"], hash);
     EXPECT_EQ(outcome["outcome"], "ok");
-    const std::string metrics = kaprin::test::ReadTextFile(
-        dir.path().string() + "/metrics/kaprin-" + fs::path(sim.SlavePath()).filename().string() + ".prom");
+    const std::string metrics =
+        kaprin::test::ReadTextFile(dir.path().string() + "/metrics/kaprin-" +
+                                   fs::path(sim.SlavePath()).filename().string() + ".prom");
     EXPECT_NE(metrics.find(",outcome=\"ok\"} 1\n"), std::string::npos) << metrics;
     EXPECT_NE(metrics.find(",state=\"stopped\"} 1\n"), std::string::npos) << metrics;
 

@@ -53,9 +53,10 @@ TEST(DownloadLog, LineColumns) {
     StampedRecord bad = Stamped(19, "/fw/o\td\nd\r\\\x01\x7f.PLN\tok 0", RecordOutcome::Failed, 2);
     bad.record.durationMs = 40;
     bad.device = "/dev/tty\tX";
-    EXPECT_EQ(Line(bad, LocalTime(2027, 1, 31, 23, 5, 9), -(3 * 3600 + 1800)),
-              "2027-01-31 23:05:09 -0330\tCOM20\t/fw/o\\td\\nd\\r\\\\\\x01\\x7F.PLN\\tok 0\tfailed "
-              "2\t0.040 s\t0 blocks host=st3 device=/dev/tty\\tX sha256=- unit=- operator=- order=-");
+    EXPECT_EQ(
+        Line(bad, LocalTime(2027, 1, 31, 23, 5, 9), -(3 * 3600 + 1800)),
+        "2027-01-31 23:05:09 -0330\tCOM20\t/fw/o\\td\\nd\\r\\\\\\x01\\x7F.PLN\\tok 0\tfailed "
+        "2\t0.040 s\t0 blocks host=st3 device=/dev/tty\\tX sha256=- unit=- operator=- order=-");
 
     for (RecordOutcome uncoded : {RecordOutcome::Interrupted, RecordOutcome::Refused}) {
         const std::string line = Line(Stamped(0, "/fw/Y.PLN", uncoded, 0), std::tm{}, 0);
