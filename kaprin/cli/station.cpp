@@ -74,6 +74,7 @@ public:
                 frm_.cmdStop_Click(); // ends a manual run's wait for the device
             Close();
         };
+        service_.unwrittenRecords = [this] { return record_.unwritten(); };
         record_.onLogError = [this](const std::string& path, const std::string& error) {
             WriteErr(errFd_, "cannot write to the log file " + path + ": " + error);
         };

@@ -23,6 +23,8 @@ void StationService::Say(std::string status) {
     if (!last_.empty())
         status += "; last " + last_;
     status += counts;
+    if (const int lost = unwrittenRecords ? unwrittenRecords() : 0; lost > 0)
+        status += "; " + std::to_string(lost) + " record(s) not written to the log file";
     if (status == status_)
         return;
     status_ = status;

@@ -44,6 +44,9 @@ public:
     void OnStopRequest();
 
     bool transferring() const { return transferring_; }
+
+    // Records the log file could not take so far; the status names them while there are any.
+    std::function<int()> unwrittenRecords;
     const std::string& status() const { return status_; }
 
 private:

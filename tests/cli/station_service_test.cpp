@@ -11,7 +11,8 @@ namespace kaprin::cli {
 namespace {
 
 struct Step {
-    char hook; // r ready, s transfer start, p progress, o outcome, q stop request
+    char hook; // r ready, s transfer start, p progress, o outcome, q stop request,
+               // l records lost from the log file so far
     int value; // the percent, the outcome's code (0 good), or the clock for p
     std::vector<std::string> sent;
 };
@@ -33,6 +34,8 @@ TEST_P(Service, SendsWhatTheStationDoes) {
                                 sent.push_back("STOPPING " + std::to_string(usec) + " " + s);
                             }},
                            [&] { return now; });
+    int lost = 0;
+    service.unwrittenRecords = [&] { return lost; };
     for (const Step& step : GetParam().steps) {
         sent.clear();
         DownloadRecord record;
@@ -54,6 +57,9 @@ TEST_P(Service, SendsWhatTheStationDoes) {
             break;
         case 'q':
             service.OnStopRequest();
+            break;
+        case 'l':
+            lost = step.value;
             break;
         }
         EXPECT_EQ(sent, step.sent) << GetParam().name << ": " << step.hook << step.value;
@@ -93,6 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
                      {'p', 16000, {"STOPPING 30000000 stopping after the download, 50 % on COM1"}},
                      {'o', 0, {"STATUS stopping; last ok; 1 download(s): 1 good, 0 failed"}},
                      {'p', 60000, {}}}},
+        // A record the log file did not take is named until the station ends.
+        ServiceCase{"records lost",
+                    {{'r', 0, {"READY waiting for a device on COM1"}},
+                     {'s', 0, {"STATUS downloading 0 % on COM1"}},
+                     {'l', 1, {}},
+                     {'o',
+                      0,
+                      {"STATUS waiting for a device on COM1; last ok; 1 download(s): 1 good, 0 "
+                       "failed; 1 record(s) not written to the log file"}}}},
         ServiceCase{"stop while waiting",
                     {{'r', 0, {"READY waiting for a device on COM1"}},
                      {'q', 0, {"STOPPING 0 stopping"}},

@@ -104,7 +104,7 @@ TEST_F(Terminal, WaitPortBlocksWithoutSpinning) {
 
     std::thread device([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        (void)write(master, "Z", 1);
+        (void)!write(master, "Z", 1);
     });
     start = Clock::now();
     EXPECT_EQ(WaitPort(2000), 1);
