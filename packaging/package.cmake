@@ -101,6 +101,8 @@ string(CONCAT CPACK_DEBIAN_STATION_DESCRIPTION
     "libraries and scanner-sim, a scanner simulator on a pseudo-terminal.")
 # Before the split, the one package kaprin held these files.
 set(CPACK_DEBIAN_STATION_PACKAGE_REPLACES "kaprin (<< ${KAPRIN_VERSION_TEXT}.1~)")
+# A line's collector and metrics (see the README).
+set(CPACK_DEBIAN_STATION_PACKAGE_SUGGESTS "systemd-journal-remote, prometheus-node-exporter")
 set(CPACK_DEBIAN_STATION_PACKAGE_CONTROL_EXTRA
     ${KAPRIN_PACKAGING_DIR}/station/postinst ${KAPRIN_PACKAGING_DIR}/station/prerm
     ${KAPRIN_PACKAGING_DIR}/station/postrm)

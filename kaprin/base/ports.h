@@ -106,7 +106,8 @@ public:
 };
 
 // How a transfer that was started ended, for the production record.
-enum class RecordOutcome { Ok, Failed, Interrupted };
+// Refused: the image's pin did not hold, so nothing was converted or sent.
+enum class RecordOutcome { Ok, Failed, Interrupted, Refused };
 
 // One transfer, as the production record keeps it. The writer adds the time, the
 // station's host name and the device the port names.
@@ -126,6 +127,11 @@ public:
     virtual ~ProductionRecord() = default;
     // SHA-256 of the file, taken just before it is handed to the library.
     virtual std::string ImageDigest(const std::string& path) = 0;
+    // Asked once the device is found, before the chosen file is converted or sent: an
+    // empty text lets it go on; otherwise why it is refused (the record has noted it).
+    virtual std::string AdmitImage(std::int32_t /*portIndex*/, const std::string& /*image*/) {
+        return {};
+    }
     virtual void Write(const DownloadRecord& record) = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "kaprin/core/command_line.h"
 #include "kaprin/prefs/comm_settings.h"
+#include "kaprin/record/image_pin.h"
 
 #include <array>
 #include <charconv>
@@ -25,6 +26,21 @@ Options of this front end (they are not stored):
                 good download and the library's result code otherwise
   --yes, --no   answer every question Yes or No (needed when there is no terminal)
   --log FILE    append one line per download to FILE ("-": standard output)
+  --expect-sha256 HASH  download the image only when its SHA-256 is HASH (without it,
+                a FILE.sha256 or SHA256SUMS beside the image pins it, in sha256sum's
+                format); a refused image ends kaprin-cli with status 77
+  --require-pin refuse an image that nothing pins
+  --unit-id TEXT   the unit's id in the record of this run
+  --ask-unit    read the unit's id (one line, e.g. from a label scanner) from standard
+                input before each download
+  --order TEXT  the work order in the record
+  --station NAME   the station's name in the record, events and metrics (default: the
+                port's device name)
+  --events FD|PATH write one JSON object per state change (JSON Lines)
+  --metrics-dir DIR  write Prometheus metrics to DIR/kaprin-<station>.prom
+  --report      print each station's downloads from the journal, then end; with
+                --since TIME (2026-12-08 06:00, today, -8h), --journal-dir DIR (a
+                collector's folder) and --json
   --list-ports  show COM1 to COM20, the device each one names, and whether it opens,
                 then the serial devices found with their descriptions and by-id paths
   --map COMN=PATH  store PATH as the device of COM N (for every later run)
@@ -40,6 +56,35 @@ std::optional<long> WholeNumber(std::string_view text) {
     if (text.empty() || ec != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;
+}
+
+// The options that only store their text, and those that only switch something on.
+std::string CliOptions::*TextOption(const std::string& name) {
+    static const std::pair<const char*, std::string CliOptions::*> options[] = {
+        {"--unit-id", &CliOptions::unitId},         {"--order", &CliOptions::order},
+        {"--station", &CliOptions::station},        {"--events", &CliOptions::events},
+        {"--metrics-dir", &CliOptions::metricsDir}, {"--since", &CliOptions::since},
+        {"--journal-dir", &CliOptions::journalDir}};
+    for (const auto& [option, field] : options)
+        if (name == option)
+            return field;
+    return nullptr;
+}
+
+bool CliOptions::*FlagOption(const std::string& name) {
+    static const std::pair<const char*, bool CliOptions::*> options[] = {
+        {"--once", &CliOptions::once},
+        {"--list-ports", &CliOptions::listPorts},
+        {"--help", &CliOptions::help},
+        {"--version", &CliOptions::version},
+        {"--require-pin", &CliOptions::requirePin},
+        {"--ask-unit", &CliOptions::askUnit},
+        {"--report", &CliOptions::report},
+        {"--json", &CliOptions::json}};
+    for (const auto& [option, field] : options)
+        if (name == option)
+            return field;
+    return nullptr;
 }
 
 } // namespace
@@ -126,6 +171,27 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
                 return parsed;
             }
             o.logFile = *text;
+        } else if (name == "--expect-sha256") {
+            auto text = takeValue();
+            if (!text)
+                return parsed;
+            // Empty: no pin (a station's configuration without KAPRIN_IMAGE_SHA256).
+            const auto pin = record::NormalisePin(*text);
+            if (!text->empty() && !pin) {
+                parsed.error = "--expect-sha256: \"" + *text + "\" is not 64 hex digits";
+                return parsed;
+            }
+            o.expectSha256 = pin.value_or("");
+        } else if (std::string CliOptions::*field = TextOption(name)) {
+            auto text = takeValue();
+            if (!text)
+                return parsed;
+            // --order and --metrics-dir may be empty: a station's unset configuration.
+            if (text->empty() && name != "--order" && name != "--metrics-dir") {
+                parsed.error = name + " needs a value";
+                return parsed;
+            }
+            o.*field = *text;
         } else if (name == "--map" || name == "--unmap") {
             auto text = takeValue();
             if (!text)
@@ -154,20 +220,19 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
                 return parsed;
             }
             o.answers = wanted;
-        } else if (name == "--once" || name == "--list-ports" || name == "--help" ||
-                   name == "--version") {
+        } else if (bool CliOptions::*flag = FlagOption(name)) {
             if (!noValue())
                 return parsed;
-            bool& flag = name == "--once"         ? o.once
-                         : name == "--list-ports" ? o.listPorts
-                         : name == "--help"       ? o.help
-                                                  : o.version;
-            flag = true;
+            o.*flag = true;
         } else {
             parsed.error = "unknown option " + name;
             return parsed;
         }
     }
+    if (o.askUnit && !o.unitId.empty())
+        parsed.error = "--ask-unit and --unit-id exclude each other";
+    else if (!o.report && (!o.since.empty() || !o.journalDir.empty() || o.json))
+        parsed.error = "--since, --journal-dir and --json belong to --report";
     return parsed;
 }
 

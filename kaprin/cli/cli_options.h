@@ -26,6 +26,19 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     std::string logFile;
+    // The line's record.
+    std::string expectSha256; // --expect-sha256: 64 hex digits, or empty
+    bool requirePin = false;
+    std::string unitId;
+    bool askUnit = false;
+    std::string order;
+    std::string station;    // the station's name in the record, events and metrics
+    std::string events;     // a descriptor number or a path
+    std::string metricsDir; // empty: no metrics
+    bool report = false;
+    std::string since;
+    std::string journalDir;
+    bool json = false;
 };
 
 struct ParsedOptions {

@@ -19,7 +19,9 @@ enum ExitStatus : int {
     kExitEmptyImage = 68,   // no data records, a HEX image without its end record, a cut PLN
     kExitPortUnusable = 69, // the port cannot be opened
     kExitFatal = 70,        // a library or one of its exports is missing
-    kExitLogFile = 73,      // the --log file cannot be opened
+    kExitLogFile = 73,      // the --log, --events or --metrics-dir target cannot be opened
+    kExitReport = 74,       // --report cannot read the journal
+    kExitRefused = 77,      // the image's pin did not hold (or it has none where one is required)
     kExitConfig = 78,       // the settings file cannot be used
     kExitInterrupted = 130, // Ctrl-C before a single run had finished
 };

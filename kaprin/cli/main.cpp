@@ -8,10 +8,14 @@
 #include "kaprin/cli/steady_clock.h"
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/library_binding.h"
+#include "kaprin/record/line_report.h"
 #include "kaprin/serial/system_serial_ports.h"
 #include "kaprin/store/qsettings_store.h"
 #include "kaprin/version.h"
 
+#include <nlohmann/json.hpp>
+
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +37,43 @@ std::string ProgramDir(const char* argv0) {
     }
     auto slash = path.rfind('/');
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// --report: each station's downloads from the journal, as a table or as JSON.
+int RunReport(const kaprin::cli::CliOptions& options) {
+    using namespace kaprin::record;
+    const auto now =
+        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count());
+    std::uint64_t since = 0;
+    if (!options.since.empty()) {
+        const auto parsed = ParseSince(options.since, now);
+        if (!parsed) {
+            std::fprintf(stderr,
+                         "kaprin-cli: --since: \"%s\" is not a time (2026-12-08, "
+                         "\"2026-12-08 06:00\", today, yesterday, -8h)\n",
+                         options.since.c_str());
+            return kaprin::cli::kExitUsage;
+        }
+        since = *parsed;
+    }
+    std::vector<ReportEntry> entries;
+    const std::string error = ReadReportEntries(options.journalDir, since, entries);
+    if (!error.empty()) {
+        std::fprintf(stderr, "kaprin-cli: cannot read the journal%s%s: %s\n",
+                     options.journalDir.empty() ? "" : " in ", options.journalDir.c_str(),
+                     error.c_str());
+        return kaprin::cli::kExitReport;
+    }
+    const auto stations = Summarise(std::move(entries));
+    const std::string text =
+        options.json
+            ? ReportJson(stations).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+                  "\n"
+            : FormatReport(stations);
+    std::fputs(text.c_str(), stdout);
+    return kaprin::cli::kExitOk;
 }
 
 } // namespace
@@ -58,6 +99,8 @@ int main(int argc, char** argv) {
         std::printf("kaprin-cli %s\n", kaprin::kVersionText);
         return kExitOk;
     }
+    if (options.report)
+        return RunReport(options);
 
     const std::string programDir = ProgramDir(argv[0]);
     const QString settingsPath = kaprin::QSettingsStore::DefaultPath();

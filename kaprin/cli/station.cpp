@@ -4,15 +4,19 @@
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/port_override_store.h"
 #include "kaprin/cli/service_notify.h"
+#include "kaprin/cli/station_events.h"
 #include "kaprin/cli/station_service.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/port_check.h"
 #include "kaprin/record/download_log.h"
+#include "kaprin/record/outcome_event.h"
+#include "kaprin/record/station_metrics.h"
 
 #include <cstdlib>
 #include <optional>
 #include <unistd.h>
+#include <utility>
 
 namespace kaprin::cli {
 
@@ -35,12 +39,15 @@ public:
           store_(b.store, options.port, options.baud, options.portPath),
           windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
           kaldunLib_(b.makeKaldun(windows_)), checked_(*pellinLib_, b.serial),
+          watching_(checked_, [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
+          watchingKaldun_(*kaldunLib_,
+                          [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
           service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
-          serviceRecord_(record_, service_),
-          frm_(Ports{windows_, b.clock, store_, checked_, *kaldunLib_, &serviceRecord_, b.serial},
-               programDir, options.modelWords) {
+          serviceRecord_(record_, service_), frm_(Ports{windows_, b.clock, store_, watching_,
+                                                        watchingKaldun_, &serviceRecord_, b.serial},
+                                                  programDir, options.modelWords) {
         // Why the port cannot be used, beside the run's own message and status.
         checked_.onProblem = [this](const PortState& s) {
             WriteErr(errFd_, StationPortProblem(s, frm_.langTable));
@@ -80,6 +87,18 @@ public:
     int Run();
 
 private:
+    // The station's name: given, or the file name of the port's device, or the port.
+    std::string StationName() const {
+        if (!options_.station.empty())
+            return options_.station;
+        const std::string device = Device(frm_.PortIndex() + 1);
+        return device.empty() ? "COM" + std::to_string(frm_.PortIndex() + 1)
+                              : device.substr(device.rfind('/') + 1);
+    }
+    std::string OpenLineRecord();
+    void Event(const std::string& state, nlohmann::json fields);
+    void WriteMetrics();
+
     void Show() {
         StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value};
         windows_.view().Show(s, clock_.TickCount());
@@ -120,14 +139,77 @@ private:
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
     PortCheckingPellin checked_;
+    StateWatchingPellin watching_;
+    StateWatchingKaldun watchingKaldun_;
     record::RecordWriter record_;
     StationService service_;
     ServiceRecord serviceRecord_;
     FrmMain frm_;
+    record::EventStream events_;
+    std::optional<record::StationMetrics> metrics_;
+    std::string metricsState_;
+    bool metricsWarned_ = false;
     int marked_ = 0;
     bool loaded_ = false;
     bool closed_ = false;
 };
+
+void StationRun::Event(const std::string& state, nlohmann::json fields) {
+    nlohmann::json e = record::EventObject(state, std::chrono::system_clock::now());
+    e.update(fields);
+    events_.Emit(std::move(e));
+    // The metrics know four states; a new one is written at once, progress is not.
+    const std::string shown =
+        state == "device_found" || state == "converting" ? "downloading" : state;
+    if (metrics_ && shown != metricsState_) {
+        metricsState_ = shown;
+        metrics_->SetState(shown);
+        WriteMetrics();
+    }
+}
+
+void StationRun::WriteMetrics() {
+    const std::string error = metrics_->WriteTo(options_.metricsDir);
+    if (!error.empty() && !metricsWarned_) {
+        // Monitoring, not the record: the station goes on flashing.
+        metricsWarned_ = true;
+        WriteErr(errFd_, "cannot write the metrics to " + options_.metricsDir + ": " + error);
+    }
+}
+
+// The pin, the unit's identity, the event stream and the metrics; an error when the
+// event stream cannot be opened.
+std::string StationRun::OpenLineRecord() {
+    record_.pin = {options_.expectSha256, options_.requirePin};
+    record_.identity = {options_.unitId, record::LoginName(), options_.order};
+    record_.station = StationName();
+    if (options_.askUnit) {
+        windows_.KeepInputLines();
+        record_.askUnit = [this] { return windows_.AskLine("Unit id: "); };
+    }
+    if (!options_.events.empty()) {
+        if (std::string error = events_.Open(options_.events); !error.empty())
+            return "cannot open the event stream " + options_.events + ": " + error;
+        events_.station = record_.station;
+        events_.onError = [this](const std::string& error) {
+            WriteErr(errFd_, "the event stream ended: " + error);
+        };
+    }
+    if (!options_.metricsDir.empty())
+        metrics_.emplace(record_.station);
+    record_.onOutcome = [this](const nlohmann::json& o) {
+        events_.Emit(o);
+        if (metrics_) {
+            metrics_->Count(o);
+            WriteMetrics();
+        }
+    };
+    windows_.onMessage = [this](const std::string& text) {
+        Event("alert", {{"message", text}});
+        watching_.Forget();
+    };
+    return {};
+}
 
 void StationRun::PrintHeader() {
     StatusView& v = windows_.view();
@@ -190,6 +272,9 @@ int StationRun::RunOnce() {
     case RunResult::Stopped:
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
+    case RunResult::Refused:
+        WriteErr(errFd_, "refused: " + frm_.SB1.panel1);
+        return kExitRefused;
     case RunResult::Declined:
         break;
     }
@@ -219,6 +304,10 @@ int StationRun::RunAutomatic() {
             return kExitOk;
         // A close switches the mode off at once; the transfer under way still ends first.
         if (!frm_.mnuAutoQuenlar.checked && !frm_.run.TransferUnderWay()) {
+            if (frm_.AutoEndedBy == RunResult::Refused) {
+                WriteErr(errFd_, "refused: " + frm_.SB1.panel1);
+                return kExitRefused;
+            }
             if (frm_.AutoEndedBy != RunResult::PortUnusable)
                 return kExitOk;
             WriteErr(errFd_, "the automatic mode ended: " + PortName() + " cannot be used");
@@ -246,6 +335,10 @@ int StationRun::Run() {
             WriteErr(errFd_, "--once is a single manual run: leave out -A and -C");
             return kExitUsage; // nothing was run, so nothing is saved either
         }
+        if (std::string error = OpenLineRecord(); !error.empty()) {
+            WriteErr(errFd_, error);
+            return kExitLogFile;
+        }
         frm_.Form_Activate();
         PrintHeader();
         Show();
@@ -254,8 +347,12 @@ int StationRun::Run() {
             status = RunOnce();
         else if (automatic) {
             // A station that cannot send its image ends before it says it is ready.
+            // Its pin is checked then too; the unit's id is asked per download.
             std::string why;
-            if ((status = CheckStationImage(frm_, why)) != kExitOk)
+            auto askUnit = std::exchange(record_.askUnit, nullptr);
+            status = CheckStationImage(frm_, why);
+            record_.askUnit = std::move(askUnit);
+            if (status != kExitOk)
                 WriteErr(errFd_, why);
             else
                 status = PortReady() ? RunAutomatic() : kExitPortUnusable;
@@ -276,6 +373,8 @@ int StationRun::Run() {
     } catch (const CliExit& e) {
         WriteErr(errFd_, e.what());
     }
+    if (loaded_)
+        Event("stopped", nlohmann::json::object());
     StatusView& v = windows_.view();
     v.Finish();
     if (automatic) {

@@ -142,6 +142,9 @@ int CheckStationImage(FrmMain& frm, std::string& why) {
         why = "nothing to send: " + frm.LoadFile +
               " holds no data records, or the HEX image has no end-of-file record";
         return kExitEmptyImage;
+    case RunResult::Refused:
+        why = "refused: " + frm.SB1.panel1;
+        return kExitRefused;
     default:
         why = "the image " + image + " cannot be used";
         return kExitConversionFailed;

@@ -72,6 +72,9 @@ public:
         service_.OnTransferStart(); // asked just before the image goes to the library
         return inner_.ImageDigest(path);
     }
+    std::string AdmitImage(std::int32_t portIndex, const std::string& image) override {
+        return inner_.AdmitImage(portIndex, image);
+    }
     void Write(const DownloadRecord& record) override {
         inner_.Write(record);
         service_.OnOutcome(record);

@@ -152,6 +152,8 @@ void TerminalWindows::DoEvents(int maxWaitMs) {
             std::string command = Trimmed(line);
             if (command == "q" || command == "quit")
                 HandleSignals(1);
+            else if (keepLines_ && !command.empty())
+                keptLines_.push_back(line);
             handled = true;
             break;
         }
@@ -206,9 +208,44 @@ bool TerminalWindows::AskYesNo(const std::string& text) {
     }
 }
 
+std::string TerminalWindows::AskLine(const std::string& prompt) {
+    Pump();
+    for (;;) {
+        if (!keptLines_.empty()) {
+            std::string line = keptLines_.front();
+            keptLines_.pop_front();
+            const auto b = line.find_first_not_of(" \t\r");
+            line = line.substr(b, line.find_last_not_of(" \t\r") - b + 1);
+            view_.Print(prompt + line);
+            return line;
+        }
+        std::string line;
+        Got got = Got::EndOfInput;
+        if (inOpen_) {
+            view_.Prompt(prompt);
+            for (got = Got::Nothing; got == Got::Nothing;)
+                got = WaitInput(-1, line);
+            view_.InputEnded();
+        }
+        if (got == Got::Signal) {
+            signals_ += TakeSignals();
+            view_.Print("");
+            throw CliExit(kExitInterrupted, "interrupted at \"" + prompt + "\"");
+        }
+        if (got == Got::EndOfInput) {
+            view_.Print("");
+            throw CliExit(kExitOk, "the input ended: no more units");
+        }
+        if (!Trimmed(line).empty())
+            keptLines_.push_back(line);
+    }
+}
+
 void TerminalWindows::ShowMessage(const std::string& text, MessageKind) {
     Pump();
     ++alerts_;
+    if (onMessage)
+        onMessage(text);
     view_.Print("[alert " + std::to_string(alerts_) + "] " + text);
     if (!io_.inTerminal || !inOpen_)
         return; // printed and counted; nobody is there to press Enter

@@ -9,6 +9,7 @@
 #include "kaprin/cli/status_view.h"
 #include "kaprin/cli/timer_pump.h"
 
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -38,6 +39,8 @@ public:
     std::function<void()> onPump;
     // Shows what a person needs to answer a question (the file dates).
     std::function<void()> onQuestion;
+    // A message box's text (the automatic mode's alert).
+    std::function<void(const std::string& text)> onMessage;
     // A close request from outside: Ctrl-C, SIGTERM, SIGHUP, or "q" typed on the
     // terminal. A second signal ends the program at once (CliExit 130).
     std::function<void()> onClose;
@@ -58,6 +61,16 @@ public:
     void CloseWindow(WindowId id) override;
     void OpenHelp(const std::string& path) override;
     [[noreturn]] void Fatal(const std::string& text) override;
+
+    // Reads standard input whether it is a terminal or not, and keeps the lines that are
+    // not commands for AskLine (a label scanned while the station waits is not lost).
+    void KeepInputLines() {
+        keepLines_ = true;
+        inOpen_ = true;
+    }
+    // One non-empty line of input for `prompt`, the oldest kept one first. Ctrl-C or the
+    // end of input ends the station (CliExit).
+    std::string AskLine(const std::string& prompt);
 
     // The front end's pump: waits at most `maxWaitMs` (-1: no bound) for the terminal,
     // a close signal or a timer tick, handles what came, and shows the model's state.
@@ -80,6 +93,8 @@ private:
     StatusView view_;
     TimerPump timers_;
     std::string inBuffer_;
+    std::deque<std::string> keptLines_;
+    bool keepLines_ = false;
     bool inOpen_;
     int alerts_ = 0;
     int signals_ = 0;

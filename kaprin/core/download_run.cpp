@@ -81,6 +81,7 @@ StatusText StatusTextOf(const DownloadOutcome& outcome) {
         return {Text, TextId::Stopped};
     case RunResult::TransferFailed:
         return {Text, LibraryResultText(outcome.code)};
+    case RunResult::Refused:  // the refusal's own text is shown
     case RunResult::NoFile:   // the status was cleared when the run began
     case RunResult::Declined: // the wait's text stays
         break;
@@ -119,6 +120,13 @@ std::optional<DownloadOutcome> FrmMain::PrepareLoad() {
         return Outcome(RunResult::FileNotFound);
     if (!ImagePathFits(file))
         return Outcome(RunResult::PathTooLong);
+    if (ports_.record) {
+        if (std::string why = ports_.record->AdmitImage(pellinMemo_.portIndex(), file);
+            !why.empty()) {
+            SB1.panel1 = why;
+            return Outcome(RunResult::Refused);
+        }
+    }
     if (optFont.checked) {
         LoadFile = file;
         return std::nullopt;

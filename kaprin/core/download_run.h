@@ -19,6 +19,7 @@ enum class RunResult {
     TransferFailed,   // `code` is the library's result
     CutImage,         // the PLN image visibly cut short
     PathTooLong,      // the image's path is longer than the library takes
+    Refused,          // the image's pin did not hold: nothing converted or sent
 };
 
 struct DownloadOutcome {

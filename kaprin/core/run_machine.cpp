@@ -352,7 +352,15 @@ void RunMachine::DeviceFound() {
     if (refused) {
         transfer_ = *refused;
         w.ShowOutcome(transfer_);
-        if (autoRun_) {
+        if (autoRun_ && transfer_.result == RunResult::Refused) {
+            // Every scanner would get the same refusal: the mode ends, saying why; the
+            // line flags stay as they are.
+            w.t1.enabled = false;
+            w.mnuAutoQuenlar.checked = false;
+            w.cmdStart.visible = true;
+            w.AutoEndedBy = RunResult::Refused;
+            Finish(transfer_);
+        } else if (autoRun_) {
             AfterAuto();
         } else if (transfer_.result == RunResult::Declined) {
             // Lamps and line flags stay as they are.

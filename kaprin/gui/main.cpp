@@ -12,12 +12,17 @@
 #include "kaprin/store/qsettings_store.h"
 #include "kaprin/version.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -122,6 +127,30 @@ int main(int argc, char** argv) {
     };
     kaprin::gui::MainWindow view(model);
     windows.Attach(&view);
+    // "Ask for unit id": a small input box before each download; Cancel downloads nothing.
+    record.identity.operatorName = kaprin::record::LoginName();
+    QAction* askUnit = new QAction(QStringLiteral("Ask for Unit Id"), &view);
+    askUnit->setCheckable(true);
+    askUnit->setChecked(
+        settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kAskUnit) == "True");
+    if (QMenu* setup = view.findChild<QMenu*>(QStringLiteral("mnuSetup")))
+        setup->addAction(askUnit);
+    QObject::connect(askUnit, &QAction::toggled, [&settings](bool on) {
+        settings.WriteSetting(kaprin::settings::kSetup, kaprin::settings::kAskUnit,
+                              on ? "True" : "False");
+    });
+    record.askUnit = [&view, askUnit]() -> std::optional<std::string> {
+        if (!askUnit->isChecked())
+            return std::string();
+        bool ok = false;
+        const QString unit =
+            QInputDialog::getText(&view, QStringLiteral("Kaprin"), QStringLiteral("Unit id:"),
+                                  QLineEdit::Normal, QString(), &ok)
+                .trimmed();
+        if (!ok || unit.isEmpty())
+            return std::nullopt;
+        return unit.toStdString();
+    };
     view.onHandlerFailure = [&windows](const std::exception& failure) {
         windows.Fatal(std::string("unexpected failure: ") + failure.what());
     };

@@ -30,6 +30,8 @@ inline constexpr const char* kComPort = "COM PORT";
 inline constexpr const char* kBaudRate = "BAUD RATE";
 // The window program's production log file ("Setup"); empty: no log file.
 inline constexpr const char* kLogFile = "LogFile";
+// "True": the window asks for each unit's id before its download.
+inline constexpr const char* kAskUnit = "AskUnit";
 
 inline constexpr int kRecentFiles = 4;
 

@@ -85,7 +85,13 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{.args = {"--yes", "--no"}, .error = "exclude each other"},
         OptionCase{.args = {"--once=1"}, .error = "takes no value"},
         OptionCase{.args = {"--log="}, .error = "needs a file name"},
-        OptionCase{.args = {"--verbose"}, .error = "unknown option --verbose"}));
+        OptionCase{.args = {"--verbose"}, .error = "unknown option --verbose"},
+        // The line's record: an empty pin or order is a station's unset configuration.
+        OptionCase{.args = {"--expect-sha256=", "--order=", "--ask-unit", "--require-pin"}},
+        OptionCase{.args = {"--expect-sha256", std::string(63, 'a') + "g"}, .error = "64 hex"},
+        OptionCase{.args = {"--ask-unit", "--unit-id", "X"}, .error = "exclude each other"},
+        OptionCase{.args = {"--unit-id="}, .error = "--unit-id needs a value"},
+        OptionCase{.args = {"--json", "-A"}, .error = "belong to --report"}));
 
 } // namespace
 } // namespace kaprin::cli

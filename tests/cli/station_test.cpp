@@ -340,6 +340,12 @@ INSTANTIATE_TEST_SUITE_P(
                    kExitConversionFailed,
                    "failed with code 7: a line of the image does not decode",
                    true},
+        StatusCase{"station image not pinned",
+                   {"-A", "--yes", "--require-pin", "-F={file}"},
+                   nullptr,
+                   kExitRefused,
+                   "refused: ",
+                   true},
         StatusCase{"nothing to run", {"-S"}, nullptr, kExitOk, "", true},
         // Options that cannot be saved: a warning on standard error, no question.
         StatusCase{"settings cannot be saved",

@@ -280,6 +280,17 @@ INSTANTIATE_TEST_SUITE_P(
                 {"BootShutDown:1", "BotLoad:X.PLN", "Beep", "ShowMessage:" + T(1324)},
                 RecordOutcome::Failed,
                 "FAIL  0 good, 1 failed"},
+        // A refused image ends the mode at the first scanner, nothing sent.
+        RunCase{"RefusedImage",
+                [](RunMachineTest& t) {
+                    AutoOn(t);
+                    t.world.record.refusal = "X.PLN has SHA-256 1, but X.PLN.sha256 pins 2";
+                },
+                "LR",
+                RunState::Idle,
+                "X.PLN has SHA-256 1, but X.PLN.sha256 pins 2",
+                {"BootShutDown:1"},
+                std::nullopt},
         RunCase{"CloseAfterTheFirstSuccess",
                 [](RunMachineTest& t) {
                     AutoOn(t);

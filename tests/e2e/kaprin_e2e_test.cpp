@@ -218,6 +218,10 @@ TEST(KaprinE2e, DownloadIsRecordedWithTheImagesHash) {
     SKIP_WITHOUT_PSEUDO_TERMINAL();
     kaprin::test::TempDir dir;
     const std::string image = dir.Write("R.PLN", testsupport::MakePlnImage({}));
+    // Pinned beside the image: the window checks the pin before it sends anything.
+    const std::string hash = CommandOutput("sha256sum '" + image + "'").substr(0, 64);
+    ASSERT_EQ(hash.size(), 64u);
+    dir.Write("R.PLN.sha256", hash + "  R.PLN\n");
     const std::string logFile = dir.path().string() + "/line.log";
     fs::create_directories(dir.path().string() + "/config/Kaprin");
     dir.Write("config/Kaprin/Kaprin.ini", "[Setup]\nLogFile=" + logFile + "\n");
@@ -232,11 +236,10 @@ TEST(KaprinE2e, DownloadIsRecordedWithTheImagesHash) {
     sim.Stop();
     ASSERT_EQ(run.status, 0) << kaprin::test::ReadTextFile(dir.path().string() + "/kaprin.err");
 
-    const std::string hash = CommandOutput("sha256sum '" + image + "'").substr(0, 64);
-    ASSERT_EQ(hash.size(), 64u);
     const std::string line = kaprin::test::ReadTextFile(logFile);
     EXPECT_NE(line.find("\tCOM1\t" + image + "\tok 0\t"), std::string::npos) << line;
-    EXPECT_NE(line.find(" device=" + sim.SlavePath() + " sha256=" + hash + "\n"), std::string::npos)
+    EXPECT_NE(line.find(" device=" + sim.SlavePath() + " sha256=" + hash + " unit=-"),
+              std::string::npos)
         << line;
 
     // A journal that answers (a socket left by a journal that has ended does not).

@@ -1,5 +1,6 @@
 #include "kaprin/record/download_log.h"
 
+#include "kaprin/record/outcome_event.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -32,27 +33,36 @@ StampedRecord Stamped(int port, std::string image, RecordOutcome outcome, int co
     return s;
 }
 
-// Six columns whatever the outcome; an interrupted transfer shows no code, and no byte of
-// a field can start a column or a line.
+std::string Line(const StampedRecord& s, const std::tm& local, long offset) {
+    return FormatLogLine(OutcomeObject(s), local, offset);
+}
+
+// Six columns whatever the outcome; an interrupted or refused transfer shows no code, no
+// byte of a field can start a column or a line, and a scanned label cannot split the
+// sixth column.
 TEST(DownloadLog, LineColumns) {
     StampedRecord good = Stamped(2, "/fw/X 1.PLN", RecordOutcome::Ok, 0);
     good.record.durationMs = 12345;
     good.record.blocks = 8;
     good.record.imageSha256 = "ab01";
-    EXPECT_EQ(FormatLogLine(good, LocalTime(2026, 12, 8, 7, 41, 2), 3600),
+    good.identity = {"SN 42=a%", "ann", "WO-7"};
+    EXPECT_EQ(Line(good, LocalTime(2026, 12, 8, 7, 41, 2), 3600),
               "2026-12-08 07:41:02 +0100\tCOM3\t/fw/X 1.PLN\tok 0\t12.345 s\t8 blocks host=st3 "
-              "device=/dev/ttyUSB0 sha256=ab01");
+              "device=/dev/ttyUSB0 sha256=ab01 unit=SN%2042%3Da%25 operator=ann order=WO-7");
 
     StampedRecord bad = Stamped(19, "/fw/o\td\nd\r\\\x01\x7f.PLN\tok 0", RecordOutcome::Failed, 2);
     bad.record.durationMs = 40;
     bad.device = "/dev/tty\tX";
-    EXPECT_EQ(FormatLogLine(bad, LocalTime(2027, 1, 31, 23, 5, 9), -(3 * 3600 + 1800)),
-              "2027-01-31 23:05:09 -0330\tCOM20\t/fw/o\\td\\nd\\r\\\\\\x01\\x7F.PLN\\tok 0\tfailed "
-              "2\t0.040 s\t0 blocks host=st3 device=/dev/tty\\tX sha256=-");
+    EXPECT_EQ(
+        Line(bad, LocalTime(2027, 1, 31, 23, 5, 9), -(3 * 3600 + 1800)),
+        "2027-01-31 23:05:09 -0330\tCOM20\t/fw/o\\td\\nd\\r\\\\\\x01\\x7F.PLN\\tok 0\tfailed "
+        "2\t0.040 s\t0 blocks host=st3 device=/dev/tty\\tX sha256=- unit=- operator=- order=-");
 
-    StampedRecord cut = Stamped(0, "/fw/Y.PLN", RecordOutcome::Interrupted, 0);
-    EXPECT_NE(FormatLogLine(cut, LocalTime(2027, 1, 1, 0, 0, 0), 0).find("\tinterrupted\t"),
-              std::string::npos);
+    for (RecordOutcome uncoded : {RecordOutcome::Interrupted, RecordOutcome::Refused}) {
+        const std::string line = Line(Stamped(0, "/fw/Y.PLN", uncoded, 0), std::tm{}, 0);
+        EXPECT_NE(line.find(std::string("\t") + OutcomeWord(uncoded) + "\t"), std::string::npos)
+            << line;
+    }
 }
 
 // Two stations appending to one file at the same time leave whole lines only.
@@ -61,8 +71,8 @@ TEST(DownloadLog, StationsSharingAFileNeverInterleave) {
     std::string path = dir / "line.log";
     constexpr int kLines = 300;
     auto station = [&](int port) {
-        const std::string line = FormatLogLine(
-            Stamped(port, std::string(200, 'a' + port), RecordOutcome::Ok, 0), std::tm{}, 0);
+        const std::string line =
+            Line(Stamped(port, std::string(200, 'a' + port), RecordOutcome::Ok, 0), std::tm{}, 0);
         for (int i = 0; i < kLines; ++i)
             ASSERT_EQ(AppendLine(path, line), "");
     };

@@ -164,6 +164,9 @@ public:
     std::vector<DownloadRecord> records;
     std::string ImageDigest(const std::string& path) override { return "digest:" + path; }
     void Write(const DownloadRecord& record) override { records.push_back(record); }
+    // Non-empty: every image is refused with this text.
+    std::string refusal;
+    std::string AdmitImage(std::int32_t, const std::string&) override { return refusal; }
 };
 
 // All fakes wired together, with the Ports the model takes.
