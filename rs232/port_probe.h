@@ -8,8 +8,8 @@
 
 namespace rs232 {
 
-// Fills out for the device at path (already mapped).
-void ProbeDevice(const std::string& path, RS232_PortState& out);
+// Fills out for the device at path (already mapped), the rate baud tried on it.
+void ProbeDevice(const std::string& path, int32_t baud, RS232_PortState& out);
 
 // The process holding a lock on the file with this device and inode, from a text laid out
 // like /proc/locks; 0 when none is listed.

@@ -109,7 +109,7 @@ int32_t SerialPort::Open() {
         return RS232_ERR_NOT_CONFIGURED;
     if (cfg.baud <= 0)
         return RS232_ERR_BAUD;
-    const std::string path = DevicePath(cfg.name);
+    const std::string path = MapName(cfg.name).path;
     if (path.empty())
         return RS232_ERR_OPEN;
 

@@ -29,6 +29,8 @@ Options of this front end (they are not stored):
   --log FILE    append one line per download to FILE ("-": standard output)
   --list-ports  show COM1 to COM20, the device each one names, and whether it opens,
                 then the serial devices found with their descriptions and by-id paths
+  --watch       with --list-ports: then print each serial device that comes or goes,
+                until Ctrl-C
   --map COMN=PATH  store PATH as the device of COM N (for every later run)
   --unmap COMN     clear the stored device of COM N
   --help, --version
@@ -156,12 +158,13 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
                 return parsed;
             }
             o.answers = wanted;
-        } else if (name == "--once" || name == "--list-ports" || name == "--help" ||
-                   name == "--version") {
+        } else if (name == "--once" || name == "--list-ports" || name == "--watch" ||
+                   name == "--help" || name == "--version") {
             if (!noValue())
                 return parsed;
             bool& flag = name == "--once"         ? o.once
                          : name == "--list-ports" ? o.listPorts
+                         : name == "--watch"      ? o.watch
                          : name == "--help"       ? o.help
                                                   : o.version;
             flag = true;
@@ -170,6 +173,8 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
             return parsed;
         }
     }
+    if (o.watch && !o.listPorts)
+        parsed.error = "--watch goes with --list-ports";
     return parsed;
 }
 

@@ -71,10 +71,10 @@ int main(int argc, char** argv) {
     if (!options.mapEdits.empty() || options.listPorts) {
         const auto devices = serial.Detect();
         for (const auto& [number, given] : options.mapEdits) {
-            // A found device is stored by its stable path, so that it stays mapped in
-            // another USB socket.
+            // A found device is stored by its stable path, so that it is found again after a
+            // re-plug.
             const kaprin::SerialDevice* device = kaprin::FindDevice(devices, given);
-            const std::string path = device ? kaprin::StablePath(*device) : given;
+            const std::string path = device ? kaprin::StablePathOf(*device, devices).path : given;
             if (!kaprin::comm::WritePortMapEntry(settings, number, path)) {
                 std::fprintf(stderr, "kaprin-cli: cannot save the port map to %s\n",
                              settings.Location().c_str());
@@ -88,7 +88,10 @@ int main(int argc, char** argv) {
         if (options.listPorts) {
             const kaprin::comm::PortMap map = kaprin::comm::ReadPortMap(settings);
             serial.SetPortMap(map);
-            std::fputs(FormatPortList(ListPorts(serial, map), devices).c_str(), stdout);
+            const std::int32_t baud = options.baud.value_or(kaprin::comm::ReadBaudRate(settings));
+            std::fputs(FormatPortList(ListPorts(serial, baud), devices).c_str(), stdout);
+            if (options.watch)
+                WatchDevices(serial, devices, InstallCloseSignals());
         }
         return kExitOk;
     }

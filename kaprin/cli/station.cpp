@@ -5,6 +5,7 @@
 #include "kaprin/cli/port_override_store.h"
 #include "kaprin/cli/service_notify.h"
 #include "kaprin/core/frm_main.h"
+#include "kaprin/core/port_choice.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/port_check.h"
 #include "kaprin/record/download_log.h"
@@ -76,11 +77,11 @@ private:
     }
     // The device COM<n> maps to now, as the serial component maps it.
     std::string Device(int n) const {
-        return serial_ && n >= 1 && n <= comm::kPorts ? serial_->MapPortName(n) : std::string();
+        return serial_ && n >= 1 && n <= comm::kPorts ? serial_->MapPort(n).device : std::string();
     }
     std::string PortName() const {
         int n = frm_.PortIndex() + 1;
-        std::string name = "COM" + std::to_string(n);
+        std::string name = ComName(n);
         if (const std::string device = Device(n); !device.empty())
             name += " (" + device + ")";
         return name;
@@ -163,7 +164,7 @@ int StationRun::RunOnce() {
 // why, instead of failing at the first probe.
 bool StationRun::PortReady() {
     if (serial_) {
-        const PortState state = serial_->ProbePort("COM" + std::to_string(frm_.PortIndex() + 1));
+        const PortState state = serial_->ProbePort(ComName(frm_.PortIndex() + 1), frm_.BaudRate());
         if (state.condition != PortCondition::Usable) {
             WriteErr(errFd_, PortName() + " cannot be used: " + DescribeState(state));
             return false;

@@ -159,6 +159,9 @@ public:
     void cboDelay_Type(const std::string& text);
     void t1_Timer();
     void t2_Timer();
+    // A serial device came or went: the open serial windows follow. The front ends call it
+    // from a timer; it returns at once.
+    void SerialWatch_Timer();
     void mnuRF_Click(int index); // 0 to 3 for mnuRF1 to mnuRF4
     void mnuExit_Click();
     void mnuLanguage_Click();

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
         [&settings] {
             return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
         },
-        [&serial](std::int32_t index) { return serial.MapPortName(index + 1); });
+        [&serial](std::int32_t index) { return serial.MapPort(index + 1).device; });
     std::string logWarned;
     record.onLogError = [&windows, &logWarned](const std::string& path, const std::string& error) {
         if (logWarned == path)

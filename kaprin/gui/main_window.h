@@ -88,7 +88,7 @@ private:
     std::unique_ptr<Ui::frmMain> ui_;
     QLabel* panel1_ = nullptr;
     QLabel* panel2_ = nullptr;
-    QTimer t1_, t2_, activateFallback_;
+    QTimer t1_, t2_, activateFallback_, serialWatch_;
     int depth_ = 0;
     bool closePending_ = false;
     bool finished_ = false;

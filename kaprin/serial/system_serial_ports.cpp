@@ -1,5 +1,6 @@
 #include "kaprin/serial/system_serial_ports.h"
 
+#include "kaprin/core/port_choice.h"
 #include "rs232/rs232.h"
 
 #include <climits>
@@ -23,10 +24,8 @@ std::string RunningProgramDir() {
 
 } // namespace
 
-SystemSerialPorts::SystemSerialPorts(std::string programDir, std::string sysRoot,
-                                     std::string devRoot)
-    : programDir_(programDir.empty() ? RunningProgramDir() : std::move(programDir)),
-      sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
+SystemSerialPorts::SystemSerialPorts(std::string programDir)
+    : programDir_(programDir.empty() ? RunningProgramDir() : std::move(programDir)) {}
 
 void* SystemSerialPorts::Symbol(const char* name) {
     if (!tried_) {
@@ -51,22 +50,34 @@ void SystemSerialPorts::SetPortMap(const comm::PortMap& map) {
     (void)set(paths, comm::kPorts);
 }
 
-std::string SystemSerialPorts::MapPortName(int number) {
+PortMapping SystemSerialPorts::MapPort(int number) {
     auto map = reinterpret_cast<decltype(&::MapPortName)>(Symbol("MapPortName"));
+    auto source = reinterpret_cast<decltype(&::MapPortSource)>(Symbol("MapPortSource"));
     char path[256];
-    const std::string name = "COM" + std::to_string(number);
-    return map && map(name.c_str(), path, sizeof path) == RS232_OK ? std::string(path)
-                                                                   : std::string();
+    const std::string name = ComName(number);
+    if (!map || !source || map(name.c_str(), path, sizeof path) != RS232_OK)
+        return {};
+    switch (source(name.c_str())) {
+    case RS232_SOURCE_ENV:
+        return {path, PortSource::Environment};
+    case RS232_SOURCE_MAP:
+        return {path, PortSource::Map};
+    case RS232_SOURCE_DEFAULT:
+        return {path, PortSource::Default};
+    default:
+        return {path, PortSource::None};
+    }
 }
 
-PortState SystemSerialPorts::ProbePort(const std::string& name) {
+PortState SystemSerialPorts::ProbePort(const std::string& name, std::int32_t baud) {
     auto probe = reinterpret_cast<decltype(&::ProbePort)>(Symbol("ProbePort"));
     RS232_PortState raw{};
     PortState state;
     state.device = name;
+    state.baud = baud;
     if (!probe)
         return state; // Failed, for want of the component
-    switch (probe(name.c_str(), &raw)) {
+    switch (probe(name.c_str(), baud, &raw)) {
     case RS232_PORT_USABLE:
         state.condition = PortCondition::Usable;
         break;
@@ -82,6 +93,9 @@ PortState SystemSerialPorts::ProbePort(const std::string& name) {
     case RS232_PORT_NOT_A_TERMINAL:
         state.condition = PortCondition::NotATerminal;
         break;
+    case RS232_PORT_BAD_RATE:
+        state.condition = PortCondition::BadRate;
+        break;
     default:
         state.condition = PortCondition::Failed;
         break;
@@ -95,7 +109,15 @@ PortState SystemSerialPorts::ProbePort(const std::string& name) {
 }
 
 std::vector<SerialDevice> SystemSerialPorts::Detect() {
-    return DetectSerialDevices(sysRoot_, devRoot_);
+    return DetectUdevSerialDevices();
+}
+
+bool SystemSerialPorts::DevicesChanged() {
+    return watch_.Changed();
+}
+
+int SystemSerialPorts::ChangeDescriptor() {
+    return watch_.Descriptor();
 }
 
 } // namespace kaprin

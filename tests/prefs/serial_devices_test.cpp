@@ -4,108 +4,47 @@
 #include "kaprin/prefs/serial_devices.h"
 
 #include "fakes.h"
-#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
 
 namespace kaprin {
 namespace {
 
-namespace fs = std::filesystem;
-using test::TempDir;
-
-// A folder laid out like /sys and /dev: `sys/class/tty/<name>/device` leads into
-// `sys/devices`, USB devices carry their id and string files, and `dev/serial/by-id`
-// holds the stable links.
-struct FakeSystem {
-    TempDir dir;
-    std::string sys = dir / "sys", dev = dir / "dev";
-
-    void Link(const fs::path& link, const fs::path& target) {
-        fs::create_directories(link.parent_path());
-        fs::create_symlink(target, link);
-    }
-    // A tty whose device folder is `devicePath` below sys/devices, bound to `driver`.
-    void Tty(const std::string& name, const std::string& devicePath, const std::string& driver,
-             const std::string& subsystem = "usb-serial") {
-        const fs::path device = fs::path(sys) / "devices" / devicePath;
-        fs::create_directories(device);
-        Link(device / "driver", fs::path(sys) / "bus" / subsystem / "drivers" / driver);
-        Link(device / "subsystem", fs::path(sys) / "bus" / subsystem);
-        Link(fs::path(sys) / "class" / "tty" / name / "device", device);
-    }
-    void Usb(const std::string& usbPath, std::map<std::string, std::string> attributes) {
-        for (const auto& [file, value] : attributes)
-            dir.Write("sys/devices/" + usbPath + "/" + file, value + "\n");
-    }
-    void DeviceFile(const std::string& name) { dir.Write("dev/" + name, ""); }
-    void ById(const std::string& link, const std::string& name) {
-        Link(fs::path(dev) / "serial" / "by-id" / link, "../../" + name);
-    }
-};
-
-// Detection keeps the hardware-backed ttys and reads what a person needs to tell them
-// apart; consoles and the platform's legacy 8250 ports are left out.
-TEST(DetectSerialDevices, FindsWhatAPersonNeedsOnAFakeTree) {
-    FakeSystem f;
-    // An FTDI adapter: the tty's device is a child of the interface, two levels below USB.
-    f.Usb("usb1/1-1", {{"idVendor", "0403"},
-                       {"idProduct", "6001"},
-                       {"manufacturer", "FTDI"},
-                       {"product", "FT232R USB UART"},
-                       {"serial", "A10K5"}});
-    f.Tty("ttyUSB0", "usb1/1-1/1-1:1.0/ttyUSB0", "ftdi_sio");
-    f.DeviceFile("ttyUSB0");
-    f.ById("usb-FTDI_FT232R_USB_UART_A10K5-if00-port0", "ttyUSB0");
-    // A CDC ACM device: the tty's device is the interface itself; unplugged just now.
-    f.Usb("usb1/1-2", {{"idVendor", "2341"}, {"idProduct", "0043"}, {"product", "Arduino Uno"}});
-    f.Tty("ttyACM0", "usb1/1-2/1-2:1.0", "cdc_acm", "usb");
-    // A real on-board port and a phantom one, a console and a pseudo-terminal.
-    f.Tty("ttyS0", "pnp0/00:04/00:04:0/00:04:0.0", "port", "serial-base");
-    f.Link(fs::path(f.sys) / "devices/pnp0/00:04/00:04:0/driver", f.sys + "/bus/serial-base/ctrl");
-    f.Link(fs::path(f.sys) / "devices/pnp0/00:04/driver", fs::path(f.sys) / "bus/pnp/serial");
-    f.DeviceFile("ttyS0");
-    f.Tty("ttyS3", "platform/serial8250", "serial8250", "platform");
-    f.Tty("ttyS4", "platform/serial8250/serial8250:0/serial8250:0.4", "port", "serial-base");
-    fs::create_directories(fs::path(f.sys) / "class/tty/tty0");
-    fs::create_directories(fs::path(f.sys) / "class/tty/ptmx");
-
-    const auto devices = DetectSerialDevices(f.sys, f.dev);
-    ASSERT_EQ(devices.size(), 3u);
-    const struct {
-        std::string name, byId, ids, driver, description;
-        bool usb, present;
-    } expected[] = {
-        {"ttyACM0", "", "2341:0043", "cdc_acm", "Arduino Uno (2341:0043, cdc_acm)", true, false},
-        {"ttyS0", "", ":", "serial", "serial port (serial)", false, true},
-        {"ttyUSB0", f.dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5-if00-port0", "0403:6001",
-         "ftdi_sio", "FTDI FT232R USB UART (0403:6001, serial A10K5, ftdi_sio)", true, true},
+// The stored path finds the same adapter after a re-plug: the by-id link only when the
+// device has a serial number and no other device shares the link; else the socket.
+TEST(StablePathOf, ChoosesWhatFindsTheDeviceAgain) {
+    auto device = [](std::string node, std::string serial, std::string byId, std::string byPath) {
+        SerialDevice d;
+        d.devicePath = std::move(node);
+        d.serial = std::move(serial);
+        d.byIdPath = std::move(byId);
+        d.byPathPath = std::move(byPath);
+        return d;
     };
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        const SerialDevice& d = devices[i];
-        SCOPED_TRACE(d.name);
-        EXPECT_EQ(d.name, expected[i].name);
-        EXPECT_EQ(d.devicePath, f.dev + "/" + expected[i].name);
-        EXPECT_EQ(d.byIdPath, expected[i].byId);
-        EXPECT_EQ(d.vendorId + ":" + d.productId, expected[i].ids);
-        EXPECT_EQ(d.driver, expected[i].driver);
-        EXPECT_EQ(DescribeDevice(d), expected[i].description);
-        EXPECT_EQ(d.usb, expected[i].usb);
-        EXPECT_EQ(d.present, expected[i].present);
-        EXPECT_EQ(d.present && !d.group.empty(), d.present) << "the owning group is named";
+    const std::vector<SerialDevice> all = {
+        device("/dev/ttyUSB0", "A10K5", "/dev/serial/by-id/ftdi", "/dev/serial/by-path/usb-1"),
+        device("/dev/ttyUSB1", "", "/dev/serial/by-id/ch340", "/dev/serial/by-path/usb-2"),
+        device("/dev/ttyUSB2", "", "/dev/serial/by-id/ch340", "/dev/serial/by-path/usb-3"),
+        device("/dev/ttyUSB3", "7", "/dev/serial/by-id/same", "/dev/serial/by-path/usb-4"),
+        device("/dev/ttyUSB4", "7", "/dev/serial/by-id/same", "/dev/serial/by-path/usb-5"),
+        device("/dev/ttyS0", "", "", ""),
+    };
+    const std::pair<std::string, StoreBy> expected[] = {
+        {"/dev/serial/by-id/ftdi", StoreBy::Id},
+        {"/dev/serial/by-path/usb-2", StoreBy::PathNoSerial},
+        {"/dev/serial/by-path/usb-3", StoreBy::PathNoSerial},
+        {"/dev/serial/by-path/usb-4", StoreBy::PathSameId},
+        {"/dev/serial/by-path/usb-5", StoreBy::PathSameId},
+        {"/dev/ttyS0", StoreBy::Device},
+    };
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const StablePath stable = StablePathOf(all[i], all);
+        EXPECT_EQ(stable.path, expected[i].first) << i;
+        EXPECT_EQ(stable.by, expected[i].second) << i;
+        EXPECT_EQ(FindDevice(all, stable.path), &all[i]) << i;
     }
-    // The stable path is preferred; any path leading to the device finds it.
-    EXPECT_EQ(StablePath(devices[2]), expected[2].byId);
-    EXPECT_EQ(StablePath(devices[1]), f.dev + "/ttyS0");
-    f.Link(f.dir / "another-link", f.dev + "/ttyUSB0");
-    EXPECT_EQ(FindDevice(devices, f.dir / "another-link"), &devices[2]);
-    EXPECT_EQ(FindDevice(devices, expected[2].byId), &devices[2]);
-    EXPECT_EQ(FindDevice(devices, f.dir / "none"), nullptr);
-    // No tree at all: nothing found, nothing thrown.
-    EXPECT_TRUE(DetectSerialDevices(f.dir / "nothing", f.dir / "nothing").empty());
 }
 
 // Each reason a port cannot be used has its own sentence naming the device; a forbidden
@@ -113,32 +52,35 @@ TEST(DetectSerialDevices, FindsWhatAPersonNeedsOnAFakeTree) {
 TEST(PortProblemText, SaysWhyAndWhatToDo) {
     LangTable english; // no file loaded: the built-in English texts
     const std::string dev = "/dev/ttyUSB0";
-    EXPECT_EQ(PortProblemText({PortCondition::Usable, 0, 0, dev, "dialout"}, english), "");
+    EXPECT_EQ(PortProblemText({PortCondition::Usable, 0, 0, dev, "dialout", 9600}, english), "");
     std::set<std::string> texts;
     for (auto c : {PortCondition::Missing, PortCondition::NoPermission, PortCondition::Busy,
-                   PortCondition::NotATerminal, PortCondition::Failed}) {
-        const std::string text = PortProblemText({c, 5, 0, dev, ""}, english);
+                   PortCondition::NotATerminal, PortCondition::Failed, PortCondition::BadRate}) {
+        const std::string text = PortProblemText({c, 5, 0, dev, "", 230400}, english);
         EXPECT_NE(text.find(dev), std::string::npos) << text;
         EXPECT_TRUE(texts.insert(text).second) << text;
     }
-    EXPECT_EQ(PortProblemText({PortCondition::NoPermission, 13, 0, dev, "dialout"}, english),
+    EXPECT_EQ(PortProblemText({PortCondition::NoPermission, 13, 0, dev, "dialout", 9600}, english),
               "You may not open /dev/ttyUSB0: it belongs to the group dialout. Run \"sudo usermod "
               "-aG dialout $USER\", then log out and in again.");
     LangTable chinese;
     chinese.LoadText("#1522 %1 正被其他程式使用（程序 %2）。\n");
-    EXPECT_EQ(PortProblemText({PortCondition::Busy, 16, 4242, dev, ""}, chinese),
+    EXPECT_EQ(PortProblemText({PortCondition::Busy, 16, 4242, dev, "", 9600}, chinese),
               "/dev/ttyUSB0 正被其他程式使用（程序 4242）。");
 }
 
 // Only a probe that finds the port unusable asks the serial component why, for the port
-// the library was given, and the library's answer passes through unchanged.
+// and rate the library was given, and the library's answer passes through unchanged.
 TEST(PortCheckingPellin, AsksWhyOnlyWhenThePortCannotBeUsed) {
     test::FakePellin library;
     test::FakeSerial serial;
     serial.probes["COM3"] = {PortCondition::Busy, 16, 77, "/dev/ttyUSB0", ""};
     PortCheckingPellin pellin(library, &serial);
     std::vector<int> holders;
-    pellin.onProblem = [&](const PortState& s) { holders.push_back(s.holderPid); };
+    pellin.onProblem = [&](const PortState& s) {
+        holders.push_back(s.holderPid);
+        EXPECT_EQ(s.baud, 9600);
+    };
     pellin.usePort(2, 9600);
     library.checkZ = {0, 1, -1};
     EXPECT_EQ(pellin.CheckZ(), 0);
