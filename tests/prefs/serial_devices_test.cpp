@@ -12,39 +12,23 @@
 namespace kaprin {
 namespace {
 
-// The stored path finds the same adapter after a re-plug: the by-id link only when the
-// device has a serial number and no other device shares the link; else the socket.
-TEST(StablePathOf, ChoosesWhatFindsTheDeviceAgain) {
-    auto device = [](std::string node, std::string serial, std::string byId, std::string byPath) {
-        SerialDevice d;
-        d.devicePath = std::move(node);
-        d.serial = std::move(serial);
-        d.byIdPath = std::move(byId);
-        d.byPathPath = std::move(byPath);
-        return d;
-    };
-    const std::vector<SerialDevice> all = {
-        device("/dev/ttyUSB0", "A10K5", "/dev/serial/by-id/ftdi", "/dev/serial/by-path/usb-1"),
-        device("/dev/ttyUSB1", "", "/dev/serial/by-id/ch340", "/dev/serial/by-path/usb-2"),
-        device("/dev/ttyUSB2", "", "/dev/serial/by-id/ch340", "/dev/serial/by-path/usb-3"),
-        device("/dev/ttyUSB3", "7", "/dev/serial/by-id/same", "/dev/serial/by-path/usb-4"),
-        device("/dev/ttyUSB4", "7", "/dev/serial/by-id/same", "/dev/serial/by-path/usb-5"),
-        device("/dev/ttyS0", "", "", ""),
-    };
-    const std::pair<std::string, StoreBy> expected[] = {
-        {"/dev/serial/by-id/ftdi", StoreBy::Id},
-        {"/dev/serial/by-path/usb-2", StoreBy::PathNoSerial},
-        {"/dev/serial/by-path/usb-3", StoreBy::PathNoSerial},
-        {"/dev/serial/by-path/usb-4", StoreBy::PathSameId},
-        {"/dev/serial/by-path/usb-5", StoreBy::PathSameId},
-        {"/dev/ttyS0", StoreBy::Device},
-    };
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const StablePath stable = StablePathOf(all[i], all);
-        EXPECT_EQ(stable.path, expected[i].first) << i;
-        EXPECT_EQ(stable.by, expected[i].second) << i;
-        EXPECT_EQ(FindDevice(all, stable.path), &all[i]) << i;
+// Two adapters that give the same serial number share one by-id link, which leads to
+// whichever enumerated last: each is stored by its socket, and found again by it.
+TEST(StablePathOf, ASharedByIdNameFallsBackToTheSocket) {
+    std::vector<SerialDevice> twins(2);
+    for (std::size_t i = 0; i < twins.size(); ++i) {
+        twins[i].devicePath = "/dev/ttyUSB" + std::to_string(i);
+        twins[i].serial = "0001";
+        twins[i].byIdPath = "/dev/serial/by-id/usb-Same_0001-if00-port0";
+        twins[i].byPathPath = "/dev/serial/by-path/usb-0:" + std::to_string(i) + ":1.0-port0";
     }
+    for (const SerialDevice& d : twins) {
+        const StablePath stable = StablePathOf(d, twins);
+        EXPECT_EQ(stable.path, d.byPathPath);
+        EXPECT_EQ(stable.by, StoreBy::PathSameId);
+        EXPECT_EQ(FindDevice(twins, stable.path), &d);
+    }
+    EXPECT_EQ(StablePathOf(twins[0], {twins[0]}).by, StoreBy::Id) << "alone, the name is its own";
 }
 
 // Each reason a port cannot be used has its own sentence naming the device; a forbidden

@@ -19,57 +19,41 @@ namespace {
 
 // A test bed of its own for each test; libudev sees only it while it lives.
 struct TestBed {
-    TestBed() {
-        const char* preload = std::getenv("LD_PRELOAD");
-        preloaded =
-            preload != nullptr && std::string(preload).find("umockdev") != std::string::npos;
-        if (preloaded)
-            bed = umockdev_testbed_new();
-    }
+    const char* preload = std::getenv("LD_PRELOAD");
+    bool preloaded = preload && std::string(preload).find("umockdev") != std::string::npos;
+    UMockdevTestbed* bed = preloaded ? umockdev_testbed_new() : nullptr;
     ~TestBed() {
         if (bed)
             g_object_unref(bed);
     }
-    // A USB adapter: the USB device with its strings, the tty below it with its links.
-    std::string Usb(const char* socket, const char* tty, const char* vendor, const char* product,
-                    const char* maker, const char* name, const char* serial, const char* driver,
-                    const char* byId, const char* vendorDb, const char* modelDb) {
-        std::string usbPath =
-            Add("usb", socket, nullptr, {"idVendor", vendor, "idProduct", product},
-                {"DEVTYPE", "usb_device", "ID_VENDOR_FROM_DATABASE", vendorDb,
-                 "ID_MODEL_FROM_DATABASE", modelDb});
+    // A USB adapter in `socket`: the USB device with its strings (null: it reports none),
+    // the tty below it with the properties and links udev gives it.
+    std::string Usb(const char* socket, const char* tty, const char* ids, const char* maker,
+                    const char* name, const char* serial, const char* driver, const char* byId,
+                    const char* vendorDb, const char* modelDb) {
+        const std::string vendor(ids, 4), product(ids + 5);
+        const Owned usb{umockdev_testbed_add_device(bed, "usb", socket, nullptr, "idVendor",
+                                                    vendor.c_str(), "idProduct", product.c_str(),
+                                                    nullptr, "DEVTYPE", "usb_device", nullptr)};
         for (auto [attribute, value] :
              {std::pair{"manufacturer", maker}, {"product", name}, {"serial", serial}}) {
             if (value)
-                umockdev_testbed_set_attribute(bed, usbPath.c_str(), attribute, value);
+                umockdev_testbed_set_attribute(bed, usb.path, attribute, value);
         }
-        const std::string links = std::string("/dev/serial/by-path/pci-0000:00:14.0-usb-0:") +
-                                  socket + ":1.0-port0" + " /dev/serial/by-id/" + byId;
-        return Add("tty", tty, usbPath.c_str(), {"dev", "188:0"},
-                   {"DEVNAME", ("/dev/" + std::string(tty)).c_str(), "ID_USB_DRIVER", driver,
-                    "DEVLINKS", links.c_str(), "ID_VENDOR_FROM_DATABASE", vendorDb,
-                    "ID_MODEL_FROM_DATABASE", modelDb});
+        const std::string node = "/dev/" + std::string(tty);
+        const std::string links =
+            "/dev/serial/by-path/pci-0000:00:14.0-usb-0:" + std::string(socket) +
+            ":1.0-port0 /dev/serial/by-id/" + byId;
+        const Owned added{umockdev_testbed_add_device(
+            bed, "tty", tty, usb.path, "dev", "188:0", nullptr, "DEVNAME", node.c_str(),
+            "ID_USB_DRIVER", driver, "DEVLINKS", links.c_str(), "ID_VENDOR_FROM_DATABASE", vendorDb,
+            "ID_MODEL_FROM_DATABASE", modelDb, nullptr)};
+        return added.path;
     }
-    std::string Add(const char* subsystem, const char* name, const char* parent,
-                    std::initializer_list<const char*> attributes,
-                    std::initializer_list<const char*> properties) {
-        const std::vector<const char*> a(attributes.begin(), attributes.end());
-        std::vector<const char*> p(properties.begin(), properties.end());
-        std::vector<gchar*> attrs, props;
-        for (const char* s : a)
-            attrs.push_back(const_cast<gchar*>(s));
-        attrs.push_back(nullptr);
-        for (const char* s : p)
-            props.push_back(const_cast<gchar*>(s));
-        props.push_back(nullptr);
-        gchar* path =
-            umockdev_testbed_add_devicev(bed, subsystem, name, parent, attrs.data(), props.data());
-        std::string result = path ? path : "";
-        g_free(path);
-        return result;
-    }
-    bool preloaded = false;
-    UMockdevTestbed* bed = nullptr;
+    struct Owned {
+        gchar* path;
+        ~Owned() { g_free(path); }
+    };
 };
 
 #define SKIP_WITHOUT_TEST_BED(bed)                                                                 \
@@ -84,22 +68,26 @@ TEST(UdevDetection, FindsAndNamesEachKindOfPort) {
     TestBed t;
     SKIP_WITHOUT_TEST_BED(t);
     const char* ch340Id = "usb-1a86_USB_Serial-if00-port0";
-    t.Usb("1", "ttyUSB0", "0403", "6001", "FTDI", "FT232R USB UART", "A10K5", "ftdi_sio",
+    t.Usb("1", "ttyUSB0", "0403:6001", "FTDI", "FT232R USB UART", "A10K5", "ftdi_sio",
           "usb-FTDI_FT232R_USB_UART_A10K5-if00-port0",
           "Future Technology Devices International, Ltd", "FT232 Serial (UART) IC");
-    t.Usb("2", "ttyUSB1", "1a86", "7523", nullptr, nullptr, nullptr, "ch341", ch340Id,
-          "QinHeng Electronics", "CH340 serial converter");
-    t.Usb("3", "ttyUSB2", "1a86", "7523", nullptr, nullptr, nullptr, "ch341", ch340Id,
-          "QinHeng Electronics", "CH340 serial converter");
-    t.Usb("4", "ttyACM0", "2341", "0043", "Arduino", "Arduino Uno", "8573", "cdc_acm",
+    for (auto [socket, tty] : {std::pair{"2", "ttyUSB1"}, {"3", "ttyUSB2"}})
+        t.Usb(socket, tty, "1a86:7523", nullptr, nullptr, nullptr, "ch341", ch340Id,
+              "QinHeng Electronics", "CH340 serial converter");
+    t.Usb("4", "ttyACM0", "2341:0043", "Arduino", "Arduino Uno", "8573", "cdc_acm",
           "usb-Arduino_Arduino_Uno_8573-if00", "Arduino SA", "Uno (CDC ACM)");
-    const std::string pnp = t.Add("pnp", "00:04", nullptr, {}, {});
-    umockdev_testbed_set_attribute_link(t.bed, pnp.c_str(), "driver",
-                                        "../../bus/pnp/drivers/serial");
-    t.Add("tty", "ttyS0", pnp.c_str(), {"dev", "4:64"}, {"DEVNAME", "/dev/ttyS0"});
-    const std::string platform = t.Add("platform", "platform/serial8250", nullptr, {}, {});
-    t.Add("tty", "ttyS4", platform.c_str(), {"dev", "4:68"}, {"DEVNAME", "/dev/ttyS4"});
-    t.Add("tty", "tty0", nullptr, {"dev", "4:0"}, {"DEVNAME", "/dev/tty0"});
+    const TestBed::Owned pnp{
+        umockdev_testbed_add_device(t.bed, "pnp", "00:04", nullptr, nullptr, nullptr)};
+    umockdev_testbed_set_attribute_link(t.bed, pnp.path, "driver", "../../bus/pnp/drivers/serial");
+    const TestBed::Owned platform{umockdev_testbed_add_device(
+        t.bed, "platform", "platform/serial8250", nullptr, nullptr, nullptr)};
+    for (auto [parent, tty] : {std::pair{pnp.path, "ttyS0"},
+                               {platform.path, "ttyS4"},
+                               {static_cast<gchar*>(nullptr), "tty0"}}) {
+        const std::string node = "/dev/" + std::string(tty);
+        g_free(umockdev_testbed_add_device(t.bed, "tty", tty, parent, "dev", "4:64", nullptr,
+                                           "DEVNAME", node.c_str(), nullptr));
+    }
 
     const std::vector<SerialDevice> devices = DetectUdevSerialDevices();
     const std::string byPath = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:";
@@ -150,8 +138,8 @@ TEST(UdevWatch, TheDevicesWindowFollowsPlugAndUnplug) {
         }
         return done();
     };
-    const std::string tty = t.Usb("1", "ttyUSB0", "0403", "6001", "FTDI", "FT232R USB UART",
-                                  "A10K5", "ftdi_sio", "usb-FTDI", "", "");
+    const std::string tty = t.Usb("1", "ttyUSB0", "0403:6001", "FTDI", "FT232R USB UART", "A10K5",
+                                  "ftdi_sio", "usb-FTDI", "", "");
     umockdev_testbed_uevent(t.bed, tty.c_str(), "add");
     ASSERT_TRUE(within([&] { return found.rows.size() == 1; }));
     EXPECT_EQ(found.rows[0][0], "/dev/ttyUSB0");
