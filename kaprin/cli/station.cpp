@@ -2,12 +2,10 @@
 
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/port_list.h"
-#include "kaprin/cli/port_override_store.h"
 #include "kaprin/cli/service_notify.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/core/port_choice.h"
 #include "kaprin/prefs/device_texts.h"
-#include "kaprin/prefs/port_check.h"
 #include "kaprin/record/download_log.h"
 
 #include <cstdlib>
@@ -31,16 +29,17 @@ class StationRun {
 public:
     StationRun(const CliOptions& options, const std::string& programDir, TerminalIo io,
                StationBindings b, int errFd)
-        : options_(options), errFd_(errFd), clock_(b.clock), serial_(b.serial),
-          store_(b.store, options.port, options.baud, options.portPath),
-          windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
-          kaldunLib_(b.makeKaldun(windows_)), checked_(*pellinLib_, b.serial),
+        : options_(options), errFd_(errFd), clock_(b.clock), windows_(io, options.answers, b.clock),
+          pellinLib_(b.makePellin(windows_)), kaldunLib_(b.makeKaldun(windows_)),
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
-          frm_(Ports{windows_, b.clock, store_, checked_, *kaldunLib_, &record_, b.serial},
+          frm_(Ports{windows_, b.clock, b.store, *pellinLib_, *kaldunLib_, &record_, b.serial},
                programDir, options.modelWords) {
+        // --port and --baud hold for this station only; nothing of them is stored, so
+        // stations that share one settings file each keep their own port.
+        frm_.serialLine().Pin(options.port, options.portPath, options.baud);
         // Why the port cannot be used, beside the run's own message and status.
-        checked_.onProblem = [this](const PortState& s) {
+        frm_.serialLine().onProblem = [this](const PortState& s) {
             WriteErr(errFd_, PortProblemText(s, frm_.langTable));
         };
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
@@ -76,10 +75,11 @@ private:
         }
     }
     // The device COM<n> maps to now, as the serial component maps it.
-    std::string Device(int n) const {
-        return serial_ && n >= 1 && n <= comm::kPorts ? serial_->MapPort(n).device : std::string();
+    std::string Device(int n) {
+        SerialPorts* serial = frm_.serialLine().serial();
+        return serial && n >= 1 && n <= comm::kPorts ? serial->MapPort(n).device : std::string();
     }
-    std::string PortName() const {
+    std::string PortName() {
         int n = frm_.PortIndex() + 1;
         std::string name = ComName(n);
         if (const std::string device = Device(n); !device.empty())
@@ -94,12 +94,9 @@ private:
     const CliOptions& options_;
     int errFd_;
     Clock& clock_;
-    SerialPorts* serial_;
-    PortOverrideStore store_;
     TerminalWindows windows_;
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
-    PortCheckingPellin checked_;
     record::RecordWriter record_;
     FrmMain frm_;
     bool logWarned_ = false;
@@ -163,8 +160,9 @@ int StationRun::RunOnce() {
 // A service is ready once its port is known to open; one that cannot ends at once, saying
 // why, instead of failing at the first probe.
 bool StationRun::PortReady() {
-    if (serial_) {
-        const PortState state = serial_->ProbePort(ComName(frm_.PortIndex() + 1), frm_.BaudRate());
+    if (SerialPorts* serial = frm_.serialLine().serial()) {
+        const PortChoice& port = frm_.serialLine().choice();
+        const PortState state = serial->ProbePort(ComName(port.number), port.baud);
         if (state.condition != PortCondition::Usable) {
             WriteErr(errFd_, PortName() + " cannot be used: " + DescribeState(state));
             return false;

@@ -257,7 +257,7 @@ std::int16_t FrmMain::ConvertHex(const std::string& path) {
 DownloadOutcome FrmMain::RunDownload() {
     auto& pellin = ports_.pellin;
     DownloadRecord record;
-    record.portIndex = pellinMemo_.portIndex();
+    record.portIndex = line_.choice().index();
     record.image = LoadFile;
     if (ports_.record)
         record.imageSha256 = ports_.record->ImageDigest(LoadFile);

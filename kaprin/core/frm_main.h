@@ -7,10 +7,10 @@
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/control.h"
 #include "kaprin/core/download_run.h"
-#include "kaprin/core/port_memo.h"
 #include "kaprin/core/ports.h"
 #include "kaprin/core/warning_store.h"
 #include "kaprin/prefs/language.h"
+#include "kaprin/prefs/serial_line.h"
 
 #include <array>
 #include <cstdint>
@@ -207,8 +207,10 @@ public:
     // ---- Access for the other windows and the front ends ----------------------------
     Ports& ports() { return ports_; }
     // The port index (0 is COM1) and rate last handed to the library.
-    std::int32_t PortIndex() const { return pellinMemo_.portIndex(); }
-    std::int32_t BaudRate() const { return pellinMemo_.baudRate(); }
+    std::int32_t PortIndex() const { return line_.choice().index(); }
+    std::int32_t BaudRate() const { return line_.choice().baud; }
+    // The serial line every port call of the model goes through.
+    SerialLine& serialLine() { return line_; }
     const std::string& programDir() const { return programDir_; }
     const std::string& commandLine() const { return commandLine_; }
 
@@ -218,7 +220,7 @@ private:
     void ApplyStartupSettings();
     void SetAllLamps(Rgb colour);
 
-    PortMemo pellinMemo_;
+    SerialLine line_;
     WarningStore settings_; // before ports_, which hands it to the whole model
     Ports ports_;
     std::string programDir_;

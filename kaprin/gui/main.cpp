@@ -4,7 +4,6 @@
 #include "kaprin/gui/main_window.h"
 #include "kaprin/gui/qt_window_services.h"
 #include "kaprin/prefs/device_texts.h"
-#include "kaprin/prefs/port_check.h"
 #include "kaprin/prefs/settings_keys.h"
 #include "kaprin/record/download_log.h"
 #include "kaprin/serial/system_serial_ports.h"
@@ -70,7 +69,6 @@ int main(int argc, char** argv) {
     kaprin::QSettingsStore settings(settingsPath);
     kaprin::PellinLibrary library(windows, programDir);
     kaprin::SystemSerialPorts serial(programDir);
-    kaprin::PortCheckingPellin pellin(library, &serial);
     kaprin::KaldunLibrary kaldun(windows, programDir);
     // Every transfer goes to the journal, and to the log file chosen in the Setup menu,
     // with the device the serial component maps its port to.
@@ -86,10 +84,11 @@ int main(int argc, char** argv) {
         logWarned = path;
         windows.Warn("The log file " + path + " cannot be written: " + error);
     };
-    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record, &serial},
-                          programDir, commandWords);
+    kaprin::FrmMain model(
+        kaprin::Ports{windows, clock, settings, library, kaldun, &record, &serial}, programDir,
+        commandWords);
     // Why a port cannot be used, beside what the run itself shows.
-    pellin.onProblem = [&windows, &model](const kaprin::PortState& state) {
+    model.serialLine().onProblem = [&windows, &model](const kaprin::PortState& state) {
         windows.Warn(kaprin::PortProblemText(state, model.langTable));
     };
     kaprin::gui::MainWindow view(model);

@@ -42,18 +42,6 @@ void WriteChoice(SettingsStore& store, int portPosition, int ratePosition) {
     store.WriteSetting(kComm, kBaudRate, settings::WholeText(ratePosition));
 }
 
-std::string PortPositionText(int portNumber) {
-    return settings::WholeText(portNumber - 1);
-}
-
-std::string BaudSettingText(std::int32_t baud) {
-    for (int i = 0; i < kRateCount; ++i) {
-        if (kBaudRates[i] == baud)
-            return settings::WholeText(i);
-    }
-    return settings::WholeText(baud);
-}
-
 std::string PortMapKey(int portNumber) {
     return ComName(portNumber);
 }

@@ -1,5 +1,6 @@
 #include "kaprin/serial/system_serial_ports.h"
 
+#include "kaprin/core/library_binding.h"
 #include "kaprin/core/port_choice.h"
 #include "rs232/rs232.h"
 
@@ -30,10 +31,12 @@ SystemSerialPorts::SystemSerialPorts(std::string programDir)
 void* SystemSerialPorts::Symbol(const char* name) {
     if (!tried_) {
         tried_ = true;
-        const std::string beside = programDir_ + "/librs232.so";
-        handle_ = dlopen(beside.c_str(), RTLD_NOW);
+        // The component is reached through the download library that depends on it, never
+        // loaded beside it: the map set here is then the one the library's opens use.
+        const std::string beside = programDir_ + "/" + kPellinFile;
+        handle_ = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle_)
-            handle_ = dlopen("librs232.so", RTLD_NOW);
+            handle_ = dlopen(kPellinFile, RTLD_NOW | RTLD_LOCAL);
     }
     return handle_ ? dlsym(handle_, name) : nullptr;
 }

@@ -1,10 +1,11 @@
 // The model's SerialPorts on this computer: the serial component's port map and probe in
 // librs232.so, and detection and the watch of devices through udev.
 //
-// librs232.so is opened at the first call, from the program's folder first, like the other
-// libraries: its soname is the one libPellin.so depends on, so both share one instance and
-// the map set here is the one the library's opens use. Without it nothing is mapped or
-// explained, and the download library's own loading reports what is missing.
+// The serial component's exports are looked up at the first call through libPellin.so,
+// opened from the program's folder first like the other libraries: the download library
+// depends on librs232.so, so the component is loaded once, as the library's, and the map
+// set here is the one the library's opens use. Without it nothing is mapped or explained,
+// and the download library's own loading reports what is missing.
 #pragma once
 
 #include "kaprin/prefs/serial_devices.h"

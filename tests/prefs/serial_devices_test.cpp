@@ -1,7 +1,7 @@
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/device_texts.h"
-#include "kaprin/prefs/port_check.h"
 #include "kaprin/prefs/serial_devices.h"
+#include "kaprin/prefs/serial_line.h"
 
 #include "fakes.h"
 
@@ -55,41 +55,71 @@ TEST(PortProblemText, SaysWhyAndWhatToDo) {
 
 // Only a probe that finds the port unusable asks the serial component why, for the port
 // and rate the library was given, and the library's answer passes through unchanged.
-TEST(PortCheckingPellin, AsksWhyOnlyWhenThePortCannotBeUsed) {
+TEST(SerialLine, AsksWhyOnlyWhenThePortCannotBeUsed) {
     test::FakePellin library;
     test::FakeSerial serial;
     serial.probes["COM3"] = {PortCondition::Busy, 16, 77, "/dev/ttyUSB0", ""};
-    PortCheckingPellin pellin(library, &serial);
-    std::vector<int> holders;
-    pellin.onProblem = [&](const PortState& s) {
-        holders.push_back(s.holderPid);
-        EXPECT_EQ(s.baud, 9600);
-    };
-    pellin.usePort(2, 9600);
+    SerialLine line(library, &serial);
+    std::vector<PortState> problems;
+    line.onProblem = [&](const PortState& s) { problems.push_back(s); };
+    line.usePort(2, 9600);
     library.checkZ = {0, 1, -1};
-    EXPECT_EQ(pellin.CheckZ(), 0);
-    EXPECT_EQ(pellin.CheckZ(), 1);
+    EXPECT_EQ(line.CheckZ(), 0);
+    EXPECT_EQ(line.CheckZ(), 1);
     EXPECT_TRUE(serial.probed.empty());
-    EXPECT_EQ(pellin.CheckZ(), -1);
+    EXPECT_EQ(line.CheckZ(), -1);
     EXPECT_EQ(serial.probed, std::vector<std::string>{"COM3"});
-    EXPECT_EQ(holders, std::vector<int>{77});
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].holderPid, 77);
+    EXPECT_EQ(problems[0].baud, 9600);
     // The port is free again by the time it is probed: nothing to explain.
-    pellin.usePort(0, 9600);
-    EXPECT_EQ(pellin.CheckZ(), -1);
-    EXPECT_EQ(holders.size(), 1u);
-    EXPECT_EQ(library.usePortCalls.back(), std::make_pair(0, 9600));
+    line.usePort(0, 9600);
+    EXPECT_EQ(line.CheckZ(), -1);
+    EXPECT_EQ(problems.size(), 1u);
 }
 
-// What a station stands in with is what the readers take back.
+// A station's port, rate and device path win over what start-up hands on, reach the
+// library and the serial component's map, and are what the line reports; the stored map
+// passes through otherwise.
+TEST(SerialLine, PinnedChoiceWins) {
+    const struct {
+        std::optional<int> number;
+        std::string path;
+        std::optional<std::int32_t> baud;
+        int index;
+        std::int32_t rate;
+        std::string com2, com4;
+    } cases[] = {
+        {{}, "", {}, 1, 115200, "/dev/stored", ""},
+        {4, "", 57600, 3, 57600, "/dev/stored", ""},
+        {{}, "/dev/ttyUSB7", {}, 1, 115200, "/dev/ttyUSB7", ""},
+        {4, "/dev/ttyUSB7", {}, 3, 115200, "/dev/stored", "/dev/ttyUSB7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path + std::to_string(c.index));
+        test::FakePellin library;
+        test::FakeSerial serial;
+        SerialLine line(library, &serial);
+        line.Pin(c.number, c.path, c.baud);
+        comm::PortMap stored;
+        stored[1] = "/dev/stored";
+        line.SetPortMap(stored); // start-up: the map, then the port
+        line.usePort(1, 115200);
+        EXPECT_EQ(library.usePortCalls.back(), std::make_pair(c.index, c.rate));
+        EXPECT_EQ(line.choice().index(), c.index);
+        EXPECT_EQ(line.choice().baud, c.rate);
+        EXPECT_EQ(serial.map[1], c.com2);
+        EXPECT_EQ(serial.map[3], c.com4);
+    }
+}
+
+// The stored rate, the map and the one reading of a COM name.
 TEST(CommSettings, StoredTextsReadBack) {
     test::MemoryStore store;
-    for (int port : {1, 7, 20}) {
-        store.values[{"Comm", "COM PORT"}] = comm::PortPositionText(port);
-        EXPECT_EQ(comm::ReadPortPosition(store), port - 1);
-    }
-    for (std::int32_t rate : {9600, 19200, 38400, 57600, 115200, 1200, 250000}) {
-        store.values[{"Comm", "BAUD RATE"}] = comm::BaudSettingText(rate);
-        EXPECT_EQ(comm::ReadBaudRate(store), rate);
+    for (auto [text, rate] : std::vector<std::pair<std::string, std::int32_t>>{
+             {"0", 9600}, {"4", 115200}, {"", 115200}, {"250000", 250000}, {"-5", -5}}) {
+        store.values[{"Comm", "BAUD RATE"}] = text;
+        EXPECT_EQ(comm::ReadBaudRate(store), rate) << text;
     }
     store.values[{"Ports", "COM2"}] = "  /dev/ttyUSB0 ";
     const comm::PortMap map = comm::ReadPortMap(store);
