@@ -44,6 +44,16 @@ public:
         };
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
+        windows_.timers().Add(frm_.run.tick, [this] { frm_.tRun_Timer(); });
+        // The pass/fail mark and the session's counts, once per transfer.
+        frm_.run.onChange = [this] {
+            const int transfers = frm_.run.good() + frm_.run.failed();
+            if (transfers != marked_ && !frm_.run.TransferUnderWay() && frm_.run.lastOutcome()) {
+                marked_ = transfers;
+                Show();
+                windows_.view().Print(frm_.SB1.panel3);
+            }
+        };
         windows_.onPump = [this] { Show(); };
         windows_.onQuestion = [this] { windows_.view().ShowList(frm_.List1.items); };
         windows_.onClose = [this] {
@@ -66,14 +76,16 @@ private:
         StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value};
         windows_.view().Show(s, clock_.TickCount());
     }
-    // The close request of the window, once, whoever asks for it first.
+    // The close request of the window, once, whoever asks for it first; a transfer
+    // under way is finished first (CloseDue), unless a second signal ends it.
     void Close() {
         if (loaded_ && !closed_) {
             closed_ = true;
             NotifyStopping();
-            frm_.Form_QueryUnload();
+            frm_.run.RequestClose();
         }
     }
+    bool CloseDone() const { return closed_ && !frm_.run.TransferUnderWay(); }
     // The device COM<n> maps to now, as the serial component maps it.
     std::string Device(int n) {
         SerialPorts* serial = frm_.serialLine().serial();
@@ -100,6 +112,7 @@ private:
     record::RecordWriter record_;
     FrmMain frm_;
     bool logWarned_ = false;
+    int marked_ = 0;
     bool loaded_ = false;
     bool closed_ = false;
 };
@@ -115,8 +128,16 @@ void StationRun::PrintHeader() {
 }
 
 int StationRun::RunOnce() {
-    const DownloadOutcome outcome = frm_.ManualRun();
+    const auto before = frm_.run.changes();
+    frm_.cmdStart_Click();
+    while (frm_.run.Busy())
+        windows_.WaitForEvent();
     Show();
+    if (frm_.run.changes() == before || !frm_.run.lastOutcome()) {
+        WriteErr(errFd_, "stopped before the download");
+        return kExitInterrupted;
+    }
+    const DownloadOutcome outcome = *frm_.run.lastOutcome();
 
     if (!outcome.Transferred() && windows_.closeSignals() > 0) {
         WriteErr(errFd_, "stopped before the download");
@@ -176,7 +197,7 @@ int StationRun::RunAutomatic() {
     for (;;) {
         if (windows_.closeRequested()) // "-C" after the first good download
             return kExitOk;
-        if (closed_) // Ctrl-C, SIGTERM, or "q" typed
+        if (CloseDone()) // Ctrl-C, SIGTERM, or "q" typed
             return kExitOk;
         if (!frm_.mnuAutoQuenlar.checked) {
             if (frm_.AutoEndedBy != RunResult::PortUnusable)
@@ -223,6 +244,8 @@ int StationRun::Run() {
         status = e.status;
         if (status == kExitFatal)
             closed_ = true; // a missing library ends the program without its close
+        else if (closed_)
+            frm_.run.RequestClose(); // the second request: a transfer is cut and recorded so
     }
     try {
         Close();

@@ -1,7 +1,7 @@
 // The window services of the terminal front end. There are no windows: the status line
 // stands for the status bar (StatusView), questions are asked on the terminal or answered
-// by --yes / --no, and "handle pending events" waits in poll() on the terminal and the
-// close signals for at most the model's bound, running the model's timers when due.
+// by --yes / --no, and the station's pump waits in poll() on the terminal and the close
+// signals, running the model's timers when due.
 #pragma once
 
 #include "kaprin/cli/cli_options.h"
@@ -57,11 +57,12 @@ public:
     void ShowModalWindow(WindowId id) override;
     void CloseWindow(WindowId id) override;
     void OpenHelp(const std::string& path) override;
-    void DoEvents(int maxWaitMs) override;
     [[noreturn]] void Fatal(const std::string& text) override;
 
-    // The front end's own pump: one DoEvents without a bound (it returns after the next
-    // event or timer tick).
+    // The front end's pump: waits at most `maxWaitMs` (-1: no bound) for the terminal,
+    // a close signal or a timer tick, handles what came, and shows the model's state.
+    void DoEvents(int maxWaitMs);
+    // One pump without a bound (it returns after the next event or timer tick).
     void WaitForEvent() { DoEvents(-1); }
 
 private:

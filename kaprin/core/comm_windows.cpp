@@ -6,6 +6,8 @@
 namespace kaprin {
 
 void FrmMain::mnuComm_Click() {
+    if (!mnuComm.enabled)
+        return;
     if (!frmComm) {
         frmComm = std::make_unique<FrmComm>(
             ports_, CommHost{lblPort, langTable, [this] { ChildWindow_Closed(WindowId::frmComm); },
@@ -16,6 +18,8 @@ void FrmMain::mnuComm_Click() {
 }
 
 void FrmMain::mnuDevices_Click() {
+    if (!mnuDevices.enabled)
+        return;
     if (!ports_.serial)
         return;
     if (!frmDevices) {

@@ -80,6 +80,9 @@ struct ProgressBar {
 
 struct StatusBar {
     std::string panel1, panel2;
+    // The last transfer's pass/fail mark and the session's counts.
+    std::string panel3;
+    Rgb panel3Colour{};
 };
 
 struct Timer {

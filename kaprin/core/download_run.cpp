@@ -1,6 +1,5 @@
-// The download operation that the manual run and the automatic step share: prepare the
-// file, ask, transfer with progress, record; and the one table from its outcome to the
-// status text.
+// The main window's side of a download: preparing the file (with its questions) and the
+// one table from an outcome to the status text. The run itself is the run machine's.
 #include "kaprin/core/download_run.h"
 
 #include "kaprin/core/frm_main.h"
@@ -98,100 +97,14 @@ void FrmMain::ShowOutcome(const DownloadOutcome& outcome) {
         SB1.panel1 = LangText(status.id) + " " + std::to_string(outcome.code);
         break;
     }
-    if (outcome.result == RunResult::Finished)
-        WaitMs(200); // the operator sees the good end before anything else happens
-    if (outcome.Transferred()) {
-        SB1.panel2.clear();
-        PB1.value = 0;
-    }
 }
 
 void FrmMain::cmdStart_Click() {
-    ManualRun();
-}
-
-DownloadOutcome FrmMain::ManualRun() {
-    // A disabled or hidden button is not clicked: no second run inside a running one.
-    if (!cmdStart.enabled || !cmdStart.visible)
-        return Outcome(RunResult::Stopped);
-    ClearStatus();
-    if (txtSFile.text.empty())
-        return Outcome(RunResult::NoFile);
-    cmdStart.enabled = false;
-    cmdStop.enabled = true;
-    // The automatic mode's probes would use the port while this run holds it.
-    mnuAutoQuenlar.enabled = false;
-    struct ReleaseAutoMenu {
-        Control& item;
-        ~ReleaseAutoMenu() { item.enabled = true; }
-    } release{mnuAutoQuenlar};
-
-    if (mnuDTR.checked) {
-        SetPowerLine(false);
-        SetPowerLine(true);
-    }
-    WaitMs(cboDelay.listIndex * 1000);
-    if (mnuRTS.checked) {
-        SetBootLine(false);
-        SetBootLine(true);
-    }
-
-    // Wait for the device; Stop ends the wait at the next check.
-    for (;;) {
-        SB1.panel1 = LangText(TextId::WaitingForDevice);
-        const std::int16_t r = static_cast<std::int16_t>(ports_.pellin.CheckZ());
-        if (r == 1)
-            break;
-        if (r == -1) {
-            cmdStop.enabled = false;
-            ShowOutcome(Outcome(RunResult::PortUnusable));
-            cmdStart.enabled = true;
-        }
-        DoEvents();
-        if (!cmdStop.enabled)
-            return Outcome(r == -1 ? RunResult::PortUnusable : RunResult::Stopped);
-    }
-
-    // The device is ready.
-    cmdStop.enabled = false;
-    ports_.pellin.BootStart(mnuBotStart.checked);
-    ports_.pellin.BootShutDown(mnuBotShutDown.checked);
-    const DownloadOutcome outcome = Download(true);
-    ShowOutcome(outcome);
-    if (outcome.result == RunResult::Declined) {
-        // Lamps and line flags stay as they are.
-        cmdStart.enabled = true;
-        ShowFileTimes(txtSFile.text);
-        return outcome;
-    }
-    if (outcome.Transferred()) {
-        AddRecentFile(txtSFile.text);
-        SetPowerLine(false);
-        SetBootLine(false);
-    }
-    t1.enabled = false;
-    SetAllLamps(kChaserPassed);
-    cmdStart.enabled = true;
-    ShowFileTimes(txtSFile.text);
-    return outcome;
+    run.Start();
 }
 
 void FrmMain::cmdStop_Click() {
-    if (!cmdStop.enabled)
-        return;
-    cmdStart.enabled = true;
-    cmdStop.enabled = false;
-    ShowOutcome(Outcome(RunResult::Stopped));
-}
-
-DownloadOutcome FrmMain::Download(bool askBeforeTransfer) {
-    if (auto refused = PrepareLoad())
-        return *refused;
-    if (askBeforeTransfer && mnuQuenlar.checked &&
-        !ports_.windows.AskYesNo(LangText(TextId::StartTransfer)))
-        return Outcome(RunResult::Declined);
-    t1.enabled = true;
-    return RunDownload();
+    run.Stop();
 }
 
 std::optional<DownloadOutcome> FrmMain::PrepareLoad() {
@@ -252,71 +165,6 @@ std::optional<DownloadOutcome> FrmMain::PrepareLoad() {
 
 std::int16_t FrmMain::ConvertHex(const std::string& path) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(ports_.kaldun.KALDUN(path)));
-}
-
-DownloadOutcome FrmMain::RunDownload() {
-    auto& pellin = ports_.pellin;
-    DownloadRecord record;
-    record.portIndex = line_.choice().index();
-    record.image = LoadFile;
-    if (ports_.record)
-        record.imageSha256 = ports_.record->ImageDigest(LoadFile);
-    const std::uint32_t started = ports_.clock.TickCount();
-    if (optFont.checked)
-        pellin.FontLoad(LoadFile);
-    else
-        pellin.BotLoad(LoadFile);
-
-    auto poll16 = [](std::int32_t value) { return static_cast<std::int16_t>(value); };
-    std::int16_t block = poll16(pellin.getBlock());
-    std::int16_t error = poll16(pellin.getError());
-    std::int16_t percent = poll16(pellin.getPercent());
-    auto writeRecord = [&](RecordOutcome how) {
-        record.outcome = how;
-        record.code = how == RecordOutcome::Failed ? error : 0;
-        record.blocks = block;
-        record.durationMs = ports_.clock.TickCount() - started;
-        if (ports_.record)
-            ports_.record->Write(record);
-    };
-    try {
-        for (;;) {
-            if (percent == 100) {
-                // The library publishes its code before the final percent: read it once
-                // more so that a job that failed at its very end is not reported as
-                // finished. (A code already read is not read again: reading clears it.)
-                if (error == 0)
-                    error = poll16(pellin.getError());
-                break;
-            }
-            if (error != 0)
-                break;
-            percent = poll16(pellin.getPercent());
-            block = poll16(pellin.getBlock());
-            error = poll16(pellin.getError());
-            if (percent > 100)
-                percent = 100;
-            if (percent < 0)
-                percent = 0;
-            PB1.value = percent;
-            SB1.panel1 = LangText(TextId::BlockBefore) + " " + std::to_string(block) + " " +
-                         LangText(TextId::BlockAfter);
-            SB1.panel2 = std::to_string(percent) + "%";
-            DoEvents();
-        }
-    } catch (...) {
-        // The program is closing under a running transfer: record it as interrupted.
-        writeRecord(RecordOutcome::Interrupted);
-        throw;
-    }
-    writeRecord(error == 0 ? RecordOutcome::Ok : RecordOutcome::Failed);
-
-    DownloadOutcome outcome =
-        Outcome(error == 0 ? RunResult::Finished : RunResult::TransferFailed, error);
-    outcome.blocks = block;
-    outcome.percent = percent;
-    outcome.durationMs = record.durationMs;
-    return outcome;
 }
 
 } // namespace kaprin

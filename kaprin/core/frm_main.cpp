@@ -7,8 +7,6 @@
 #include "kaprin/prefs/frm_language.h"
 #include "kaprin/updateset/frm_setting.h"
 
-#include <algorithm>
-
 namespace kaprin {
 
 FrmMain::FrmMain(Ports ports, std::string programDir, std::vector<std::string> commandWords)
@@ -58,25 +56,6 @@ void FrmMain::ShowEngineerPanel(bool show) {
     PB1TopTwips = show ? 4525 : 3480;
 }
 
-void FrmMain::WaitMs(std::int32_t ms) {
-    // Unsigned differences of the 32-bit tick count stay right across its wrap-around.
-    const std::uint32_t start = ports_.clock.TickCount();
-    std::uint32_t now = ports_.clock.TickCount();
-    if (ms <= 0 || now - start >= static_cast<std::uint32_t>(ms))
-        return;
-    const auto wanted = static_cast<std::uint32_t>(ms);
-    do {
-        now = ports_.clock.TickCount();
-        const std::uint32_t elapsed = now - start;
-        const std::uint32_t left = elapsed < wanted ? wanted - elapsed : 0;
-        ports_.windows.DoEvents(static_cast<int>(std::clamp<std::uint32_t>(left, 1, kPollWaitMs)));
-    } while (now - start < wanted);
-}
-
-void FrmMain::DoEvents() {
-    ports_.windows.DoEvents(kPollWaitMs);
-}
-
 void FrmMain::SetSFile(const std::string& text) {
     // Like a text box, the change handling runs only when the text really changes.
     if (txtSFile.text == text)
@@ -102,6 +81,8 @@ void FrmMain::List1_Click(int index) {
 }
 
 void FrmMain::cmdBorwse_Click() {
+    if (!cmdBorwse.enabled)
+        return;
     ClearStatus();
     CD1.filter = "PLN File|*.PLN|HEX File|*.HEX;*.H00;*.HEC";
     // The chooser opens in the folder of the current file.

@@ -1,13 +1,14 @@
 // The main window as a model: its controls by name, its fields and its event handlers.
 // Handlers are named after the control and the event (`cmdStart_Click`, `t2_Timer`);
 // a front end forwards each widget event to exactly one of them and re-reads the
-// state afterwards and at every DoEvents.
+// state afterwards. No handler waits: a download is the run machine's (`run`).
 #pragma once
 
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/control.h"
 #include "kaprin/core/download_run.h"
 #include "kaprin/core/ports.h"
+#include "kaprin/core/run_machine.h"
 #include "kaprin/core/warning_store.h"
 #include "kaprin/prefs/language.h"
 #include "kaprin/prefs/serial_line.h"
@@ -128,11 +129,8 @@ public:
     void SetBootLine(bool on);
     void ClearStatus();
     void ShowEngineerPanel(bool show);
-    void WaitMs(std::int32_t ms);
     // Puts a text into the file box and runs its change handling, as the program does.
     void SetSFile(const std::string& text);
-    // Lets the window handle pending events, waiting briefly for one.
-    void DoEvents();
 
     // ---- Languages, file information, recent files, help ----------------------------
     // The text of a numbered entry of the loaded language file; empty when undefined.
@@ -189,17 +187,12 @@ public:
     void ChildWindow_Closed(WindowId id);
 
     // ---- Run (download, automatic mode, update sets) --------------------------------
-    // The manual run of cmdStart, with what it came to.
-    DownloadOutcome ManualRun();
-    // The download both modes share once a device is there: prepare, ask (the manual
-    // run only), transfer. The production record is written for every transfer.
-    DownloadOutcome Download(bool askBeforeTransfer);
+    // The run's poll timer; the front ends deliver its ticks like t1's and t2's.
+    void tRun_Timer() { run.Tick(); }
     // Nothing when `LoadFile` is ready to send; otherwise why the run ends.
     std::optional<DownloadOutcome> PrepareLoad();
     std::int16_t ConvertHex(const std::string& path);
-    DownloadOutcome RunDownload();
-    DownloadOutcome AutoLoadDevice();
-    // The outcome on the status bar, through the one table of texts.
+    // The outcome's text on the status bar, through the one table of texts.
     void ShowOutcome(const DownloadOutcome& outcome);
     void CheckUpdateFiles();
     bool CheckUpdateFile(int index); // true when the slot failed
@@ -214,7 +207,11 @@ public:
     const std::string& programDir() const { return programDir_; }
     const std::string& commandLine() const { return commandLine_; }
 
+    // Owns a download under way; declared after the controls it drives.
+    RunMachine run{*this};
+
 private:
+    friend class RunMachine;
     void SplitCommandLine();
     void ParseCommandOptions();
     void ApplyStartupSettings();

@@ -45,6 +45,8 @@ void FrmMain::mnuEMode_Click() {
 }
 
 void FrmMain::mnuLogFile_Click() {
+    if (!mnuLogFile.enabled)
+        return;
     auto& store = ports_.settings;
     FileDialog dialog;
     dialog.filter = "Log File|*.log";

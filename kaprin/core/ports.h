@@ -71,11 +71,6 @@ public:
     // Opens the help page with the desktop's viewer; failures do nothing visible.
     virtual void OpenHelp(const std::string& path) = 0;
 
-    // Lets the window handle its pending events (nested handlers may run here), waiting
-    // at most `maxWaitMs` for the next one, so that a polling loop costs no CPU.
-    // The front end also copies the model's state into its widgets here.
-    virtual void DoEvents(int maxWaitMs) = 0;
-
     // An unexpected failure (missing library or export): report it, then end the
     // program with a non-zero exit status. Does not return.
     [[noreturn]] virtual void Fatal(const std::string& text) = 0;
@@ -143,8 +138,8 @@ struct Ports {
     SerialPorts* serial = nullptr;
 };
 
-// How long a polling loop lets the front end wait for the next event: short enough that
-// Stop and menu commands are handled at once, long enough that a wait burns no CPU.
+// The period of the run's poll timer: short enough that a device and the end of a
+// transfer are seen at once, long enough that a wait burns no CPU.
 inline constexpr int kPollWaitMs = 5;
 
 } // namespace kaprin

@@ -53,7 +53,8 @@ void FrmMain::AddRecentFile(const std::string& path) {
 }
 
 void FrmMain::mnuRF_Click(int index) {
-    if (index < 0 || index >= settings::kRecentFiles)
+    if (index < 0 || index >= settings::kRecentFiles ||
+        !mnuRF[static_cast<std::size_t>(index)].enabled)
         return;
     SetSFile(
         ports_.settings.ReadSetting(settings::kRecentFile, settings::RecentFileKey(index + 1)));

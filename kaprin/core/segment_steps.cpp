@@ -11,6 +11,8 @@ constexpr const char* kSetIncomplete = "更新檔有一個以上未設定或檔�
 }
 
 void FrmMain::Command4_Click() {
+    if (!Command4.enabled)
+        return;
     frmSetting = std::make_unique<FrmSetting>(ports_, CD1);
     frmSetting->Form_Load();
     ports_.windows.ShowModalWindow(WindowId::frmSetting);

@@ -37,6 +37,8 @@ constexpr int kWidthPixels = 480;
 // Platforms without a window manager never activate a window; the first activation is
 // then taken to be this long after the window was shown.
 constexpr int kActivateFallbackMs = 1000;
+// The widgets follow a polling run at most this often.
+constexpr int kRefreshEveryMs = 20;
 
 template <class Widget, std::size_t N>
 std::array<Widget*, N> Find(QWidget* root, const char* prefix) {
@@ -76,16 +78,23 @@ MainWindow::MainWindow(FrmMain& model, QWidget* parent)
     panel2_->setObjectName("SB1_Panel2");
     panel2_->setMinimumWidth(56);
     panel2_->setAlignment(Qt::AlignCenter);
+    // The third: the last transfer's pass/fail mark and the session's counts.
+    panel3_ = new QLabel(ui_->SB1);
+    panel3_->setObjectName("SB1_Panel3");
     ui_->SB1->addWidget(panel1_, 1);
     ui_->SB1->addPermanentWidget(panel2_);
+    ui_->SB1->addPermanentWidget(panel3_);
     ui_->cboDelay->setCompleter(nullptr);
     // Children of the window, so that they are found by name like the controls.
     t1_.setParent(this);
     t2_.setParent(this);
+    tRun_.setParent(this);
     t1_.setObjectName("t1");
     t2_.setObjectName("t2");
+    tRun_.setObjectName("tRun");
     t1_.setTimerType(Qt::PreciseTimer);
     t2_.setTimerType(Qt::PreciseTimer);
+    tRun_.setTimerType(Qt::PreciseTimer);
     activateFallback_.setSingleShot(true);
     setWindowIcon(QIcon(":/kaprin/kaprin.png"));
     Wire();
@@ -159,6 +168,9 @@ void MainWindow::Wire() {
         if (m.t2.enabled)
             Dispatch([&m] { m.t2_Timer(); });
     });
+    // The run polls every few milliseconds; the widgets follow at most at the pace a
+    // screen shows them, and at once when the run's state changes.
+    connect(&tRun_, &QTimer::timeout, this, [this] { RunTick(); });
     // Serial devices coming and going reach the open windows within a quarter second.
     serialWatch_.setInterval(250);
     connect(&serialWatch_, &QTimer::timeout, this, [this, &m] {
@@ -176,8 +188,6 @@ void MainWindow::Dispatch(const std::function<void()>& handler) {
     ++depth_;
     try {
         handler();
-    } catch (const CloseUnwind&) {
-        // The window is closing; the handler's remaining steps are dropped.
     } catch (const std::exception& failure) {
         --depth_;
         if (onHandlerFailure)
@@ -188,7 +198,28 @@ void MainWindow::Dispatch(const std::function<void()>& handler) {
     if (finished_)
         return;
     Refresh();
-    if (depth_ == 0 && closePending_)
+    if (depth_ == 0 && (closePending_ || model_.run.CloseDue()))
+        FinishClose();
+}
+
+void MainWindow::RunTick() {
+    FrmMain& m = model_;
+    if (!m.run.tick.enabled || finished_)
+        return;
+    const auto before = m.run.changes();
+    ++depth_;
+    m.tRun_Timer();
+    --depth_;
+    // The run polls every few milliseconds; the widgets follow at once when its state
+    // changes, and a transfer's progress at most at the pace a screen shows it. A wait
+    // shows nothing new between its polls.
+    if (before != m.run.changes() ||
+        (m.run.state() == RunState::Transfer &&
+         (!sinceRefresh_.isValid() || sinceRefresh_.elapsed() >= kRefreshEveryMs)))
+        Refresh();
+    else
+        SyncTimers();
+    if (depth_ == 0 && (closePending_ || m.run.CloseDue()))
         FinishClose();
 }
 
@@ -201,13 +232,19 @@ void MainWindow::RequestClose() {
 }
 
 void MainWindow::FinishClose() {
+    // A request asks the run; the end that it waited for needs no second question.
+    const bool asked = closePending_;
     closePending_ = false;
+    if (asked && !model_.run.RequestClose()) {
+        Refresh(); // the window says it is finishing the download
+        return;
+    }
+    if (!asked && !model_.run.CloseDue())
+        return;
     finished_ = true;
-    ++depth_;
-    model_.Form_QueryUnload();
-    --depth_;
     t1_.stop();
     t2_.stop();
+    tRun_.stop();
     for (auto& dialog : children_->dialogs) {
         if (dialog)
             dialog->Drop();
@@ -255,6 +292,7 @@ void MainWindow::SyncTimer(QTimer& timer, const Timer& state) {
 }
 
 void MainWindow::Refresh() {
+    sinceRefresh_.start();
     RefreshMain();
     RefreshChildren();
 }
@@ -262,6 +300,7 @@ void MainWindow::Refresh() {
 void MainWindow::SyncTimers() {
     SyncTimer(t1_, model_.t1);
     SyncTimer(t2_, model_.t2);
+    SyncTimer(tRun_, model_.run.tick);
 }
 
 void MainWindow::RefreshMain() {
@@ -288,6 +327,7 @@ void MainWindow::RefreshMain() {
     Bind(ui_->PB1, m.PB1);
     SetText(panel1_, m.SB1.panel1);
     SetText(panel2_, m.SB1.panel2);
+    Bind(panel3_, Control{m.SB1.panel3, true, true, false, m.SB1.panel3Colour});
     Bind(ui_->Frame1, m.Frame1);
     Bind(ui_->Frame2, m.Frame2);
     SetVisible(ui_->Frame3, m.Frame3.visible);

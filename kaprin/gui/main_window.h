@@ -6,6 +6,7 @@
 
 #include "kaprin/core/frm_main.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -30,10 +31,6 @@ namespace kaprin::gui {
 
 class ChildDialog;
 
-// Thrown from a pump once the main window is closing: it unwinds the handlers that are
-// still running (a wait for the device, a transfer poll) back to the event loop.
-struct CloseUnwind {};
-
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -45,15 +42,18 @@ public:
 
     // Model -> widgets, for every open window, and the timers.
     void Refresh();
-    // Only the timers t1 and t2 follow the model.
+    // Only the timers t1, t2 and the run's tick follow the model.
     void SyncTimers();
 
     // Runs one model handler, then refreshes; the close, when asked for, happens once
     // the outermost handler has returned.
     void Dispatch(const std::function<void()>& handler);
     int depth() const { return depth_; }
+    // One tick of the run's poll timer.
+    void RunTick();
 
-    // The close box, "Exit" or a "-C" run: the model's close request, then the end.
+    // The close box, "Exit" or a "-C" run: the model's close request, then the end, or,
+    // during a transfer, the end once the transfer has ended (a second request: at once).
     void RequestClose();
     bool closePending() const { return closePending_; }
     bool finished() const { return finished_; }
@@ -88,7 +88,9 @@ private:
     std::unique_ptr<Ui::frmMain> ui_;
     QLabel* panel1_ = nullptr;
     QLabel* panel2_ = nullptr;
-    QTimer t1_, t2_, activateFallback_, serialWatch_;
+    QLabel* panel3_ = nullptr;
+    QTimer t1_, t2_, tRun_, activateFallback_, serialWatch_;
+    QElapsedTimer sinceRefresh_;
     int depth_ = 0;
     bool closePending_ = false;
     bool finished_ = false;

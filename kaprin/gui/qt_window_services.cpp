@@ -20,10 +20,7 @@ namespace {
 const QString kTitle = QStringLiteral("Kaprin");
 }
 
-QtWindowServices::QtWindowServices() {
-    wake_.setSingleShot(true);
-    wake_.setTimerType(Qt::PreciseTimer);
-}
+QtWindowServices::QtWindowServices() = default;
 
 bool QtWindowServices::Unattended() {
     const QString platform = QGuiApplication::platformName();
@@ -110,34 +107,6 @@ void QtWindowServices::OpenHelp(const std::string& path) {
     const QFileInfo page(Q(path));
     if (page.isFile() && page.isReadable())
         QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath()));
-}
-
-void QtWindowServices::DoEvents(int maxWaitMs) {
-    if (view_) {
-        // A close was asked for inside a handler: the handlers still running end here.
-        if (view_->closePending() && view_->depth() > 0)
-            throw CloseUnwind{};
-        // A polling loop pumps every few milliseconds; the widgets follow at most at the
-        // pace a screen shows them, the timers at every pump. Every handler's end still
-        // refreshes at once.
-        if (!sinceRefresh_.isValid() || sinceRefresh_.elapsed() >= kRefreshEveryMs) {
-            view_->Refresh();
-            sinceRefresh_.start();
-        } else {
-            view_->SyncTimers();
-        }
-    }
-    if (maxWaitMs <= 0) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        return;
-    }
-    // Sleeps until an event arrives or the bound has passed, then handles what is
-    // pending; the timer only wakes the loop.
-    wake_.start(maxWaitMs);
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    wake_.stop();
-    if (view_ && view_->closePending() && view_->depth() > 0)
-        throw CloseUnwind{};
 }
 
 void QtWindowServices::Fatal(const std::string& text) {

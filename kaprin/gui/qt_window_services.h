@@ -1,11 +1,8 @@
 // The window services of the model on Qt: message boxes, file dialogs, the beep, the
-// other windows, the help page, and the pump that lets nested handlers run.
+// other windows and the help page.
 #pragma once
 
 #include "kaprin/core/ports.h"
-
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <chrono>
 
@@ -31,7 +28,6 @@ public:
     void ShowModalWindow(WindowId id) override;
     void CloseWindow(WindowId id) override;
     void OpenHelp(const std::string& path) override;
-    void DoEvents(int maxWaitMs) override;
     [[noreturn]] void Fatal(const std::string& text) override;
 
     // True where nobody can answer a box (the offscreen and minimal platforms).
@@ -39,10 +35,7 @@ public:
 
 private:
     void BeforeBlocking();
-    static constexpr int kRefreshEveryMs = 20;
     MainWindow* view_ = nullptr;
-    QTimer wake_;
-    QElapsedTimer sinceRefresh_;
 };
 
 // Milliseconds of a monotonic clock, as a 32-bit tick count.

@@ -94,32 +94,6 @@ TEST_F(FrmMainTest, EngineerPanelGeometry) {
     EXPECT_EQ(main.PB1TopTwips, 3480);
 }
 
-// Waits of zero or less return without pumping; others pump until the time has passed.
-TEST_F(FrmMainTest, WaitMs) {
-    main.WaitMs(0);
-    main.WaitMs(-1000);
-    EXPECT_EQ(world.windows.pumps, 0);
-
-    const std::uint32_t start = world.clock.now;
-    int handled = 0;
-    world.windows.At(3, [&] { ++handled; });
-    main.WaitMs(1000);
-    EXPECT_GE(world.clock.now - start, 1000u);
-    EXPECT_EQ(handled, 1);
-    for (int bound : world.windows.pumpWaits) {
-        EXPECT_GE(bound, 1);
-        EXPECT_LE(bound, kPollWaitMs);
-    }
-}
-
-// A wait that spans the wrap-around of the tick counter still ends on time.
-TEST_F(FrmMainTest, WaitMsAcrossTickWrap) {
-    world.clock.now = 0xFFFFFF00u;
-    main.WaitMs(1000);
-    EXPECT_GE(world.clock.now - 0xFFFFFF00u, 1000u);
-    EXPECT_LT(world.clock.now - 0xFFFFFF00u, 1100u);
-}
-
 // Setting the file box shows the file's state in List1 and clears the tooltip.
 TEST_F(FrmMainTest, SetSFileRunsChangeHandling) {
     main.List1.tooltip = "old";

@@ -70,10 +70,20 @@ protected:
                            [&](const Control& lamp) { return lamp.colour == colour; });
     }
 
-    // Every wait for events was given a bound of a few milliseconds.
-    bool EveryPumpIsBounded() const {
-        return std::all_of(world.windows.pumpWaits.begin(), world.windows.pumpWaits.end(),
-                           [](int bound) { return bound >= 1 && bound <= kPollWaitMs; });
+    // The front end's part: one pump (the fake clock moves on, scripted events run),
+    // then the run's tick when it is on, until the run is idle.
+    void Drive(int steps = 100000) {
+        while (main->run.Busy() && steps-- > 0) {
+            world.windows.DoEvents(kPollWaitMs);
+            if (main->run.tick.enabled)
+                main->tRun_Timer();
+        }
+    }
+    // A click of Start and the run it starts, with what the run came to.
+    DownloadOutcome Click() {
+        main->cmdStart_Click();
+        Drive();
+        return main->run.lastOutcome().value_or(DownloadOutcome{});
     }
 
     // A good transfer: a few polls, then 100 and no error.

@@ -36,7 +36,7 @@ public:
         FakeWindows::CloseWindow(id);
         view->DropChild(id);
     }
-    void DoEvents(int maxWaitMs) override {
+    void DoEvents(int maxWaitMs) {
         view->Refresh();
         FakeWindows::DoEvents(maxWaitMs);
     }
@@ -61,9 +61,16 @@ struct GuiWorld {
     template <class W = QWidget> W* widget(const char* name) const {
         return view->findChild<W*>(name);
     }
+    // The window's part while the run is busy: a pump, then the run's tick.
+    void Drive() {
+        for (int n = 0; model->run.Busy() && n < 10000; ++n) {
+            windows.DoEvents(kPollWaitMs);
+            view->RunTick();
+        }
+    }
 };
 
-// The model on the fakes but with the Qt window services (real dialogs, real pumps).
+// The model on the fakes but with the Qt window services (real dialogs, real timers).
 struct QtWorld {
     QtWorld();
     TempDir dir;

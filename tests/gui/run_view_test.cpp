@@ -59,6 +59,7 @@ TEST(RunView, ManualRunOfAPlnFile) {
         return false;
     });
     w.widget<QPushButton>("cmdStart")->click();
+    w.Drive();
 
     ASSERT_GE(seen.size(), 4u);
     // While the device is awaited: Stop offered, the automatic mode locked, lines on.
@@ -93,6 +94,7 @@ TEST(RunView, ManualRunOfAPlnFile) {
     EXPECT_EQ(after.dtr, QColor(112, 0, 0));
     EXPECT_EQ(after.lamp0, QColor(0, 128, 0));
     EXPECT_EQ(w.pellin.loads, std::vector<std::string>{"BotLoad:" + image});
+    EXPECT_EQ(w.widget<QLabel>("SB1_Panel3")->text(), "PASS  1 good, 0 failed");
     EXPECT_TRUE(w.widget<QAction>("mnuRF1")->isVisible());
     EXPECT_EQ(w.widget<QAction>("mnuRF1")->text(), "X.PLN");
     EXPECT_TRUE(w.widget<QAction>("mnuLine2")->isVisible());
@@ -105,6 +107,7 @@ TEST(RunView, StopEndsTheWait) {
     w.pellin.checkZ = {0};
     w.windows.At(3, [&] { w.widget<QPushButton>("cmdStop")->click(); });
     w.widget<QPushButton>("cmdStart")->click();
+    w.Drive();
     EXPECT_EQ(w.widget<QLabel>("SB1_Panel1")->text(), "T1326");
     EXPECT_TRUE(w.widget("cmdStart")->isEnabled());
     EXPECT_FALSE(w.widget("cmdStop")->isEnabled());
@@ -123,17 +126,20 @@ TEST(RunView, AutomaticModeDrivesTheTimer) {
 
     // One step: no device yet; the person switches the mode off from the menu.
     w.pellin.checkZ = {0};
-    bool timerDuringStep = true;
+    bool timerDuringStep = true, runTicking = false;
     w.windows.At(w.windows.pumps + 2, [&] {
         timerDuringStep = t2->isActive();
+        runTicking = w.widget<QTimer>("tRun")->isActive();
         w.widget<QAction>("mnuAutoQuenlar")->trigger();
     });
     // The step starts on the timer's own tick.
     QElapsedTimer waited;
     waited.start();
-    while (w.model->mnuAutoQuenlar.checked && waited.elapsed() < 5000)
+    while (!w.model->run.Busy() && waited.elapsed() < 5000)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    w.Drive();
     EXPECT_FALSE(timerDuringStep);
+    EXPECT_TRUE(runTicking);
     EXPECT_FALSE(t2->isActive());
     EXPECT_FALSE(w.widget<QAction>("mnuAutoQuenlar")->isChecked());
     EXPECT_FALSE(w.widget("cmdStart")->isHidden());

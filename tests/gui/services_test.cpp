@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -119,19 +120,23 @@ TEST(Services, YesNoBoxTitledKaprin) {
     EXPECT_EQ(text, "Send it?");
 }
 
-// The pump sleeps: a wait of 100 ms with nothing to do takes little CPU, and a click
-// that arrives meanwhile is handled inside it.
-TEST(Services, PumpWaitsWithoutBurningTheProcessor) {
+// Waiting for a device is the run's timer, not a loop: the window handles a click
+// meanwhile, and the wait takes little CPU.
+TEST(Services, DeviceWaitWithoutBurningTheProcessor) {
     QtWorld w;
+    w.model->SetSFile(w.dir.Write("X.PLN", ":00000001FF\r\n"));
+    w.pellin.checkZ = {0};
+    w.view->findChild<QPushButton*>("cmdStart")->click();
     const std::clock_t cpuStart = std::clock();
     QElapsedTimer wall;
     wall.start();
-    bool clicked = false;
-    QTimer::singleShot(30, [&] { clicked = true; });
-    w.view->Dispatch([&] { w.model->WaitMs(200); });
+    QEventLoop waiting;
+    QTimer::singleShot(300, &waiting, &QEventLoop::quit);
+    waiting.exec();
     const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-    EXPECT_GE(wall.elapsed(), 200);
-    EXPECT_TRUE(clicked);
+    w.view->findChild<QPushButton*>("cmdStop")->click();
+    EXPECT_FALSE(w.model->run.Busy());
+    EXPECT_GT(w.pellin.checkZCalls, 10);
     EXPECT_LT(cpuMs, 0.25 * static_cast<double>(wall.elapsed())) << cpuMs << " ms of CPU";
 }
 
@@ -144,6 +149,10 @@ TEST(Services, ExitDuringTheDeviceWaitEndsTheRun) {
     w.view->show();
     QTimer::singleShot(50, [&] { w.view->findChild<QAction*>("mnuExit")->trigger(); });
     w.view->findChild<QPushButton*>("cmdStart")->click();
+    QElapsedTimer wall;
+    wall.start();
+    while (!w.view->finished() && wall.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_TRUE(w.view->finished());
     EXPECT_FALSE(w.view->isVisible());
     EXPECT_GT(w.pellin.checkZCalls, 1);

@@ -1,0 +1,125 @@
+// The owner of "a download is under way": the manual run, the automatic mode, the
+// transfer and the close request as explicit states. Nothing here waits: each front end
+// delivers the clicks, the automatic mode's timer t2 and the run's own timer `tick`, and
+// every call returns at once, so the library is polled whatever box is open.
+#pragma once
+
+#include "kaprin/core/control.h"
+#include "kaprin/core/download_run.h"
+#include "kaprin/core/ports.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kaprin {
+
+class FrmMain;
+
+enum class RunState {
+    Idle,
+    SwitchingAuto, // the delay before the automatic mode looks for the first device
+    Delay,         // a manual run's delay after the power line
+    WaitDevice,    // a manual run asks the port until the device answers
+    AutoLooking,   // the automatic mode asks the port until a device answers
+    Transfer,      // the library sends the image; polled at every tick
+    ShowFinish,    // a good end stays up briefly before anything else happens
+    WaitRemoval,   // the automatic mode waits until the device is taken away
+};
+
+const char* RunStateName(RunState state);
+
+// Failed presence checks in a row that mean the device was taken away. One stray byte
+// spoils one check; a removed device fails every check, and three checks cost a few
+// hundred milliseconds at most.
+inline constexpr int kRemovalChecks = 3;
+// How long a good end stays up before the run goes on.
+inline constexpr std::uint32_t kFinishShowMs = 200;
+
+class RunMachine {
+public:
+    explicit RunMachine(FrmMain& window);
+    ~RunMachine();
+    RunMachine(const RunMachine&) = delete;
+    RunMachine& operator=(const RunMachine&) = delete;
+
+    // The run's own poll timer: on while the run waits or transfers.
+    Timer tick{kPollWaitMs, false};
+
+    // ---- Events ---------------------------------------------------------------------
+    void Start();      // cmdStart
+    void Stop();       // cmdStop
+    void ToggleAuto(); // the Auto Quenlar menu item
+    void Look();       // t2: the automatic mode looks for a device
+    void Tick();       // tick
+
+    // A close request (close box, Exit, a signal, a session's end). Stops the automatic
+    // mode and saves the options at the first request; true when the program may end
+    // now. During a transfer the first request waits for its end; a second ends at once,
+    // recording the transfer as interrupted.
+    bool RequestClose();
+    // A close was asked for and the transfer it waited for has ended.
+    bool CloseDue() const { return closeAsked_ && !TransferUnderWay(); }
+    bool CloseAsked() const { return closeAsked_; }
+
+    // ---- What the front ends show ---------------------------------------------------
+    RunState state() const { return state_; }
+    bool Busy() const { return state_ != RunState::Idle; }
+    bool TransferUnderWay() const {
+        return state_ == RunState::Transfer || state_ == RunState::ShowFinish;
+    }
+    // What the last run or automatic step came to (nothing before the first).
+    const std::optional<DownloadOutcome>& lastOutcome() const { return last_; }
+    int good() const { return good_; }
+    int failed() const { return failed_; }
+    // Increases at every change of state or outcome.
+    std::uint64_t changes() const { return changes_; }
+    // Called after every change of state or outcome.
+    std::function<void()> onChange;
+
+private:
+    void Enter(RunState state);
+    void Finish(const DownloadOutcome& outcome);
+    void Advance();
+    void DelayDone();
+    void PollDevice();
+    void LookOnce();
+    void DeviceFound();
+    void BeginTransfer();
+    bool PollTransfer();
+    void EndTransfer(RecordOutcome how);
+    void AfterShow();
+    void AfterManual();
+    void AfterAuto();
+    void CheckRemoval();
+    void AutoOff();
+    void ReArm();
+    void Lock(bool locked);
+    void ShowMark(bool withMark);
+    class Step;
+    std::uint32_t Now();
+
+    FrmMain& w_;
+    RunState state_ = RunState::Idle;
+    bool autoRun_ = false;        // the transfer under way belongs to the automatic mode
+    bool autoOffPending_ = false; // switched off during a transfer: applied at its end
+    bool closeAsked_ = false;
+    bool inStep_ = false;
+    std::uint32_t since_ = 0;
+    std::uint32_t waitMs_ = 0;
+    int removalMisses_ = 0;
+    int good_ = 0, failed_ = 0;
+    std::uint64_t changes_ = 0;
+    std::optional<DownloadOutcome> last_;
+    DownloadOutcome transfer_;
+    std::string sentFile_; // the file box's text the transfer was prepared from
+
+    struct Transfer;
+    std::unique_ptr<Transfer> t_;
+    std::vector<bool> unlocked_; // enabled states the transfer's lock saved
+};
+
+} // namespace kaprin
