@@ -8,6 +8,7 @@
 #include "kaprin/cli/steady_clock.h"
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/library_binding.h"
+#include "kaprin/core/port_choice.h"
 #include "kaprin/serial/system_serial_ports.h"
 #include "kaprin/store/qsettings_store.h"
 #include "kaprin/version.h"
@@ -81,7 +82,7 @@ int main(int argc, char** argv) {
                 return kExitConfig;
             }
             if (path != given)
-                std::printf("COM%d=%s\n", number, path.c_str());
+                std::printf("%s=%s\n", kaprin::ComName(number).c_str(), path.c_str());
             else if (!path.empty() && !kaprin::InspectDeviceFile(path).present)
                 std::fprintf(stderr, "kaprin-cli: note: %s does not exist now\n", path.c_str());
         }

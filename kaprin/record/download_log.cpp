@@ -1,5 +1,7 @@
 #include "kaprin/record/download_log.h"
 
+#include "kaprin/core/port_choice.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -61,7 +63,7 @@ std::string FormatLogLine(const StampedRecord& s, const std::tm& local, long utc
     std::snprintf(duration, sizeof duration, "%u.%03u s", r.durationMs / 1000, r.durationMs % 1000);
 
     std::string line = std::string(when) + " " + zone;
-    line += "\tCOM" + std::to_string(r.portIndex + 1);
+    line += "\t" + ComName(r.portIndex + 1);
     line += "\t" + r.image;
     line += "\t" + OutcomeText(r);
     line += "\t" + std::string(duration);

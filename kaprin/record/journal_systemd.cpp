@@ -1,5 +1,7 @@
 #include "kaprin/record/download_log.h"
 
+#include "kaprin/core/port_choice.h"
+
 // No CODE_FILE, CODE_LINE and CODE_FUNC fields: they would name this file, not a download.
 #define SD_JOURNAL_SUPPRESS_LOCATION
 #include <systemd/sd-journal.h>
@@ -10,7 +12,7 @@ namespace kaprin::record {
 
 bool SendToJournal(const StampedRecord& s) {
     const DownloadRecord& r = s.record;
-    const std::string port = "COM" + std::to_string(r.portIndex + 1);
+    const std::string port = ComName(r.portIndex + 1);
     const char* outcome = OutcomeWord(r.outcome);
     const std::string message = "download " + OutcomeText(r) + ": " + r.image + " on " + port +
                                 " (" + s.device + "), " + std::to_string(r.blocks) + " blocks in " +
