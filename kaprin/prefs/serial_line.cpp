@@ -7,12 +7,14 @@ void SerialLine::Pin(std::optional<int> number, std::string path,
     pinnedNumber_ = number;
     pinnedBaud_ = baud;
     choice_.number = number.value_or(choice_.number);
+    numberKnown_ = numberKnown_ || number.has_value();
     choice_.path = std::move(path);
 }
 
 std::int32_t SerialLine::usePort(std::int32_t portIndex, std::int32_t baudRate) {
     choice_.number = pinnedNumber_.value_or(portIndex + 1);
     choice_.baud = pinnedBaud_.value_or(baudRate);
+    numberKnown_ = true;
     if (!choice_.path.empty())
         HandOverMap(); // the path follows the port in use
     return pellin_.usePort(choice_.index(), choice_.baud);
@@ -25,7 +27,8 @@ void SerialLine::SetPortMap(const comm::PortMap& map) {
 }
 
 void SerialLine::HandOverMap() {
-    if (!serial_)
+    // A path waits for the port it stands in for, so that no other number ever maps to it.
+    if (!serial_ || (!choice_.path.empty() && !numberKnown_))
         return;
     comm::PortMap map = map_;
     if (!choice_.path.empty() && choice_.number >= 1 && choice_.number <= comm::kPorts)

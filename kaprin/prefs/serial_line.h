@@ -64,6 +64,7 @@ private:
     std::optional<std::int32_t> pinnedBaud_;
     comm::PortMap map_;
     bool mapGiven_ = false;
+    bool numberKnown_ = false;
 };
 
 } // namespace kaprin
