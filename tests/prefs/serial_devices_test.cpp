@@ -78,41 +78,6 @@ TEST(SerialLine, AsksWhyOnlyWhenThePortCannotBeUsed) {
     EXPECT_EQ(problems.size(), 1u);
 }
 
-// A station's port, rate and device path win over what start-up hands on, reach the
-// library and the serial component's map, and are what the line reports; the stored map
-// passes through otherwise.
-TEST(SerialLine, PinnedChoiceWins) {
-    const struct {
-        std::optional<int> number;
-        std::string path;
-        std::optional<std::int32_t> baud;
-        int index;
-        std::int32_t rate;
-        std::string com2, com4;
-    } cases[] = {
-        {{}, "", {}, 1, 115200, "/dev/stored", ""},
-        {4, "", 57600, 3, 57600, "/dev/stored", ""},
-        {{}, "/dev/ttyUSB7", {}, 1, 115200, "/dev/ttyUSB7", ""},
-        {4, "/dev/ttyUSB7", {}, 3, 115200, "/dev/stored", "/dev/ttyUSB7"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path + std::to_string(c.index));
-        test::FakePellin library;
-        test::FakeSerial serial;
-        SerialLine line(library, &serial);
-        line.Pin(c.number, c.path, c.baud);
-        comm::PortMap stored;
-        stored[1] = "/dev/stored";
-        line.SetPortMap(stored); // start-up: the map, then the port
-        line.usePort(1, 115200);
-        EXPECT_EQ(library.usePortCalls.back(), std::make_pair(c.index, c.rate));
-        EXPECT_EQ(line.choice().index(), c.index);
-        EXPECT_EQ(line.choice().baud, c.rate);
-        EXPECT_EQ(serial.map[1], c.com2);
-        EXPECT_EQ(serial.map[3], c.com4);
-    }
-}
-
 // The stored rate, the map and the one reading of a COM name.
 TEST(CommSettings, StoredTextsReadBack) {
     test::MemoryStore store;
