@@ -4,6 +4,8 @@
 // transfers. Run from a release build: build/bin/kaprin_bench
 #include "pln_image.h"
 #include "scanner_sim_process.h"
+#include "temp_dir.h"
+#include "test_process.h"
 
 #include <chrono>
 #include <csignal>
@@ -165,7 +167,7 @@ int main(int argc, char** argv) {
         }
     }
     const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     testsupport::PlnLayout layout;
     layout.linesPerBank = 1024; // 8 banks of 16 KB
     const std::string image = dir.Write("BENCH.PLN", testsupport::MakePlnImage(layout));
@@ -181,8 +183,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kaprin_bench: %s\n", error.c_str());
             return 2;
         }
-        const pid_t kaprin = StartKaprin(bin / "Kaprin", image, dir.Path() + "/wait-config",
-                                         sim.SlavePath(), dir.Path() + "/wait.err");
+        const pid_t kaprin =
+            StartKaprin(bin / "Kaprin", image, dir.path().string() + "/wait-config",
+                        sim.SlavePath(), dir.path().string() + "/wait.err");
         std::this_thread::sleep_for(1500ms); // start-up and the first probes
         const auto t0 = Clock::now();
         const double c0 = testsupport::CpuSeconds(kaprin);
@@ -199,15 +202,15 @@ int main(int argc, char** argv) {
 
     // 2. The transfer through Kaprin.
     testsupport::ScannerSimProcess sim;
-    const std::string log = dir.Path() + "/sim.log";
+    const std::string log = dir.path().string() + "/sim.log";
     if (!sim.Start({"--baud", std::to_string(kBaud), "--log", log}, error)) {
         std::fprintf(stderr, "kaprin_bench: %s\n", error.c_str());
         return 2;
     }
     MakeRealtime(sim.Pid());
     const auto started = Clock::now();
-    const pid_t kaprin = StartKaprin(bin / "Kaprin", image, dir.Path() + "/config", sim.SlavePath(),
-                                     dir.Path() + "/run.err");
+    const pid_t kaprin = StartKaprin(bin / "Kaprin", image, dir.path().string() + "/config",
+                                     sim.SlavePath(), dir.path().string() + "/run.err");
     const Transfer run = TimeTransfer(log, kaprin, [] {});
     const int status = WaitFor(kaprin, 60s);
     const auto ended = Clock::now();
@@ -229,7 +232,7 @@ int main(int argc, char** argv) {
         auto getPercent = reinterpret_cast<int32_t (*)()>(dlsym(pellin, "getPercent"));
         auto getError = reinterpret_cast<int32_t (*)()>(dlsym(pellin, "getError"));
         testsupport::ScannerSimProcess alone;
-        const std::string aloneLog = dir.Path() + "/alone.log";
+        const std::string aloneLog = dir.path().string() + "/alone.log";
         if (usePort && botLoad && getPercent && getError &&
             alone.Start({"--baud", std::to_string(kBaud), "--log", aloneLog}, error)) {
             MakeRealtime(alone.Pid());

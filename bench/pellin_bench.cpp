@@ -2,12 +2,17 @@
 // the line, and compares the time taken with the time the bytes need on the wire.
 //
 //   pellin_bench [--baud 115200] [--turnaround-us 50] [--lines-per-bank 1024] [--realtime]
+//                [--refuse-rate 0.02]
 //
+// --refuse-rate has the simulator refuse that share of frames at random, and compares the
+// time with a clean run of the same image: each refusal should cost about one frame again.
 // --realtime runs this process (and so the library's worker and the simulator, which inherit
 // it) under SCHED_FIFO, to take the scheduling delays of a loaded machine out of the figures.
-#include "pellin.h"
+#include "pellin/pellin.h"
 #include "pln_image.h"
 #include "scanner_sim_process.h"
+#include "temp_dir.h"
+#include "test_process.h"
 
 #include <chrono>
 #include <cstdio>
@@ -17,6 +22,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -51,6 +57,62 @@ double Field2(const std::string& text, const std::string& name) {
     return at == std::string::npos ? -1 : std::atof(text.c_str() + at + name.size() + 1);
 }
 
+struct Download {
+    double elapsed = 0;
+    double cpu = 0;
+    int32_t blocks = 0;
+    std::string totals; // the simulator's log
+};
+
+// One download of image into a fresh simulator; false (with a message) when it failed.
+bool RunDownload(long baud, long turnaroundUs, double refuseRate, const std::string& image,
+                 const std::string& log, Download& run) {
+    std::vector<std::string> args{
+        "--baud", std::to_string(baud), "--turnaround", std::to_string(turnaroundUs), "--log", log};
+    if (refuseRate > 0) {
+        args.push_back("--refuse-rate");
+        args.push_back(std::to_string(refuseRate));
+    }
+    testsupport::ScannerSimProcess sim;
+    std::string error;
+    if (!sim.Start(args, error)) {
+        std::fprintf(stderr, "pellin_bench: %s\n", error.c_str());
+        return false;
+    }
+    testsupport::MapComPort(1, sim.SlavePath());
+    if (usePort(0, static_cast<int32_t>(baud)) != 0) {
+        std::fprintf(stderr, "pellin_bench: usePort refused the rate\n");
+        return false;
+    }
+
+    const double cpuBefore = CpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    BotLoad(image.c_str());
+    int32_t percent = 0;
+    int32_t code = 0;
+    while (percent != 100 && code == 0) {
+        // The poll itself must not weigh on the CPU measure: 10 ms between polls costs at
+        // most 10 ms of a 30 s run in the elapsed time.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        percent = getPercent();
+        code = getError();
+    }
+    run.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.cpu = CpuSeconds() - cpuBefore;
+    run.blocks = getBlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the worker closes the port
+    sim.Stop();
+
+    run.totals = kaprin::test::ReadTextFile(log);
+    const long frames = Field(run.totals, "frames");
+    if (code != 0 || frames < 0) {
+        std::fprintf(stderr, "pellin_bench: the download failed (code %d, %ld frames)\n", code,
+                     frames);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +120,7 @@ int main(int argc, char** argv) {
     long turnaroundUs = 50;
     int linesPerBank = 1024; // 8 x 1024 lines of 16 bytes: 128 KB
     bool realtime = false;
+    double refuseRate = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--realtime") == 0) {
             realtime = true;
@@ -69,13 +132,15 @@ int main(int argc, char** argv) {
             baud = std::atol(argv[i + 1]);
         else if (std::strcmp(argv[i], "--turnaround-us") == 0)
             turnaroundUs = std::atol(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--refuse-rate") == 0)
+            refuseRate = std::atof(argv[i + 1]);
         else if (std::strcmp(argv[i], "--lines-per-bank") == 0)
             linesPerBank = std::atoi(argv[i + 1]);
         ++i;
     }
-    if (baud <= 0 || turnaroundUs < 0 || linesPerBank <= 0) {
+    if (baud <= 0 || turnaroundUs < 0 || linesPerBank <= 0 || refuseRate < 0 || refuseRate >= 1) {
         std::fprintf(stderr, "usage: pellin_bench [--baud B] [--turnaround-us US] "
-                             "[--lines-per-bank N]\n");
+                             "[--lines-per-bank N] [--refuse-rate P]\n");
         return 2;
     }
     const std::string problem = testsupport::PseudoTerminalProblem();
@@ -95,54 +160,22 @@ int main(int argc, char** argv) {
 
     const double sleepLateUs = SleepLatenessUs();
 
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     testsupport::PlnLayout layout;
     layout.linesPerBank = linesPerBank;
     const std::string image = dir.Write("bench.pln", testsupport::MakePlnImage(layout));
-    const std::string log = dir.Path() + "/sim.log";
+    const std::string log = dir.path().string() + "/sim.log";
 
-    testsupport::ScannerSimProcess sim;
-    std::string error;
-    if (!sim.Start({"--baud", std::to_string(baud), "--turnaround", std::to_string(turnaroundUs),
-                    "--log", log},
-                   error)) {
-        std::fprintf(stderr, "pellin_bench: %s\n", error.c_str());
+    Download clean;
+    if (!RunDownload(baud, turnaroundUs, 0, image, log, clean))
         return 1;
-    }
-    testsupport::MapComPort(1, sim.SlavePath());
-    if (usePort(0, static_cast<int32_t>(baud)) != 0) {
-        std::fprintf(stderr, "pellin_bench: usePort refused the rate\n");
-        return 1;
-    }
-
-    const double cpuBefore = CpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    BotLoad(image.c_str());
-    int32_t percent = 0;
-    int32_t code = 0;
-    while (percent != 100 && code == 0) {
-        // The poll itself must not weigh on the CPU measure: 10 ms between polls costs at
-        // most 10 ms of a 30 s run in the elapsed time.
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        percent = getPercent();
-        code = getError();
-    }
-    const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double cpu = CpuSeconds() - cpuBefore;
-    const int32_t blocks = getBlock();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the worker closes the port
-    sim.Stop();
-
-    const std::string totals = testsupport::ReadTextFile(log);
+    const double elapsed = clean.elapsed;
+    const double cpu = clean.cpu;
+    const int32_t blocks = clean.blocks;
+    const std::string& totals = clean.totals;
     const long frames = Field(totals, "frames");
     const long rx = Field(totals, "rx_bytes");
     const long tx = Field(totals, "tx_bytes");
-    if (code != 0 || frames < 0) {
-        std::fprintf(stderr, "pellin_bench: the download failed (code %d, %ld frames)\n", code,
-                     frames);
-        return 1;
-    }
     const double wire = static_cast<double>(rx + tx) * 10.0 / static_cast<double>(baud) +
                         static_cast<double>(frames) * static_cast<double>(turnaroundUs) / 1e6;
 
@@ -163,5 +196,14 @@ int main(int argc, char** argv) {
                 sleepLateUs);
     std::printf("cpu / elapsed    %.4f   (target <= 0.05; %.3f s of CPU in this process)\n",
                 cpu / elapsed, cpu);
+    if (refuseRate > 0) {
+        Download refused;
+        if (!RunDownload(baud, turnaroundUs, refuseRate, image, log, refused))
+            return 1;
+        std::printf("refusals         %.1f %% of frames: %ld frames, elapsed %.3f s\n",
+                    refuseRate * 100, Field(refused.totals, "frames"), refused.elapsed);
+        std::printf("refused / clean  %.4f   (target <= %.2f: one frame again per refusal)\n",
+                    refused.elapsed / elapsed, 1 + 3 * refuseRate);
+    }
     return 0;
 }

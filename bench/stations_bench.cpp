@@ -6,6 +6,7 @@
 // Run from a release build: build/bin/stations_bench [--devices K] [--stations 1,2,4]
 #include "pln_image.h"
 #include "scanner_sim_process.h"
+#include "test_process.h"
 
 #include <algorithm>
 #include <chrono>

@@ -162,32 +162,11 @@ Result run(std::string path) {
     // 8. The PLN file.
     if (!banks.closeAll())
         return Result::BankFileFailed;
-    return writePln(folder, plnPath);
     // 9. The bank files and their folder go with `folder`.
+    return writePln(folder, plnPath);
 }
 
 } // namespace
-
-const char* resultText(Result result) {
-    switch (result) {
-    case Result::Written:
-        return "PLN file written";
-    case Result::CompanionOpenFailed:
-        return "companion file of the .HEC input failed to open";
-    case Result::PlnCreateFailed:
-        return "PLN file failed to be created or written";
-    case Result::InputOpenFailed:
-        return "input file failed to open or to be read, is not a regular file, or the path is too "
-               "long";
-    case Result::BankFileFailed:
-        return "a bank file failed to be created, written or read";
-    case Result::BadLine:
-        return "a line failed to decode, or a data record runs past address FFFF";
-    case Result::BadPageAddress:
-        return "an extended linear address record names a page that cannot be placed";
-    }
-    return "unknown result";
-}
 
 Result convert(const char* path) {
     if (path == nullptr)

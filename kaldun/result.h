@@ -15,6 +15,4 @@ enum class Result : int32_t {
     BadPageAddress = 8,
 };
 
-const char* resultText(Result result);
-
 } // namespace kaldun

@@ -68,7 +68,10 @@ int32_t Engine::usePort(int32_t index, int32_t baud) {
     if (index < 0 || index > 9998)
         return -1;
     std::snprintf(portName_, sizeof portName_, "\\\\.\\COM%d", static_cast<int>(index + 1));
-    return port_.PortInit(portName_, baud, 0, 8, 0);
+    const int32_t result = port_.PortInit(portName_, baud, 0, 8, 0);
+    if (result == 0 && baud > 0)
+        baud_.store(baud);
+    return result;
 }
 
 void Engine::StartJob(const char* path, int32_t fontFlag) {
@@ -151,6 +154,12 @@ void Engine::DiscardUntilQuiet(uint32_t quietMs, uint32_t limitMs) {
             return;
         port_.WaitPort(static_cast<int32_t>(std::min(quietMs - quiet, limitMs - elapsed)));
     }
+}
+
+uint32_t Engine::CharacterTimesMs(uint32_t count) const {
+    const uint64_t bits = static_cast<uint64_t>(count) * 10 * 1000;
+    const uint64_t baud = static_cast<uint64_t>(baud_.load());
+    return static_cast<uint32_t>(std::max<uint64_t>(1, (bits + baud - 1) / baud));
 }
 
 } // namespace pellin

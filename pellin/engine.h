@@ -20,6 +20,8 @@ enum Status : int32_t {
     kProgramFail = 3,
     kRefusedOther = 4,
     kFileError = 5,
+    // Five refusals in a row, none of them a NAK: bytes that are no answer kept coming.
+    kNoisyLine = 6,
 };
 
 inline constexpr uint8_t kAck = 0x06;
@@ -28,9 +30,14 @@ inline constexpr uint8_t kEsc = 0x1B;
 inline constexpr size_t kPathBufferSize = 260;
 inline constexpr size_t kPortNameBufferSize = 12;
 inline constexpr char kDeviceName[] = "MORLA";
-// After a refusal the line must stay quiet this long before the frame is sent again, so that
-// an answer still under way to an earlier send is not taken for the next one.
-inline constexpr uint32_t kQuietAfterRefusalMs = 100;
+// After a byte that is no answer, the frame goes again once its own answer is due: the
+// frame's time on the wire, this many character times, and the time a USB serial adapter
+// may hold a received byte (common ones gather input for up to 16 ms). Bounded, so a
+// babbling line cannot hold a sender.
+inline constexpr uint32_t kAnswerCharacters = 4;
+inline constexpr uint32_t kAdapterLatencyMs = 20;
+// The rate taken for character times until usePort names one.
+inline constexpr int32_t kDefaultBaud = 9600;
 // At most this many bytes are dropped at once, so that a babbling line cannot hold a sender.
 inline constexpr int kMaxDiscardBytes = 4096;
 // A job publishes its result before its shut-down and start frames (up to 1 s each) and the
@@ -42,12 +49,7 @@ inline constexpr uint32_t kProbeWaitForJobMs = 2500;
 int32_t ProgressPercent(uint64_t position, uint64_t length);
 
 struct JobState {
-    uint8_t recordLength = 0;
-    uint32_t recordAddress = 0;
-    uint8_t recordType = 0;
-    uint8_t recordChecksum = 0;
     char line[kLineBufferSize] = {};
-    uint8_t recordData[40] = {};
     std::atomic<uint8_t> powerOn{0};
     std::atomic<uint8_t> bootOn{0};
     std::atomic<uint8_t> startFlag{0};
@@ -113,6 +115,13 @@ private:
     void DiscardInput();
     // Drops bytes until none has come for quietMs, or limitMs have passed.
     void DiscardUntilQuiet(uint32_t quietMs, uint32_t limitMs);
+    // Milliseconds that count characters of 10 bits take at the port's rate, at least 1.
+    uint32_t CharacterTimesMs(uint32_t count) const;
+    // From the start of a frame of length characters until its answer is due.
+    uint32_t AnswerWindowMs(int32_t length) const {
+        return CharacterTimesMs(static_cast<uint32_t>(length) + kAnswerCharacters) +
+               kAdapterLatencyMs;
+    }
     Status RunPass(ImageFile& file, int32_t pass);
 
     Transport port_;
@@ -122,6 +131,7 @@ private:
     char imagePath_[kPathBufferSize] = {};
     char portName_[kPortNameBufferSize] = "\\\\.\\COM1";
     std::atomic<bool> busy_{false};
+    std::atomic<int32_t> baud_{kDefaultBaud};
 };
 
 } // namespace pellin

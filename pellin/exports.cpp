@@ -1,5 +1,5 @@
 // The C exports: one process-wide engine over the serial component and the system clock.
-#include "pellin.h"
+#include "pellin/pellin.h"
 
 #include "engine.h"
 #include "rs232/rs232.h"

@@ -11,8 +11,6 @@ enum : uint8_t {
     kTypeEnd = 0x00,
     kTypeAnnounce = 0x01,
     kTypePrepare = 0x02,
-    kTypeStart = 0x99,
-    kTypeShutDown = 0xAA,
 };
 
 inline constexpr char kEndFrame[] = "=0000000000\n";

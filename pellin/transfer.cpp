@@ -17,6 +17,7 @@ constexpr int kSyncTries = 4;
 Status Engine::SendAndWait(uint32_t seconds) {
     const int32_t length = static_cast<int32_t>(std::strlen(state_.line));
     uint32_t refusals = 0;
+    uint32_t strayBytes = 0;
     for (;;) {
         // 1. Send the frame and time the reply from here. A byte already waiting (line noise,
         // a late echo, a second answer) would otherwise be taken for this frame's answer and
@@ -34,23 +35,30 @@ Status Engine::SendAndWait(uint32_t seconds) {
         if (reply == kEsc)
             return kProgramFail;
         // 4. Any other byte is a refusal; NAKs and others count together.
-        if (++refusals == kMaxRefusals)
-            return reply == kNak ? kRefusedNak : kRefusedOther;
-        // The refusing byte may be a stray one with this frame's answer still under way: let
-        // the line settle so that the next answer is to the frame sent again.
-        DiscardUntilQuiet(kQuietAfterRefusalMs, seconds * 1000);
+        if (reply != kNak)
+            ++strayBytes;
+        if (++refusals == kMaxRefusals) {
+            if (reply == kNak)
+                return kRefusedNak;
+            // Not one real answer among them: the line, not the device, is talking.
+            return strayBytes == kMaxRefusals ? kNoisyLine : kRefusedOther;
+        }
+        // A NAK is the device's own answer: the frame goes again at once, since its boot
+        // loader may give up waiting between frames. A byte that is no answer may be noise
+        // ahead of the real one, which would then be taken for the answer to the frame sent
+        // again and shift every later one: drop what comes until this frame's answer is due.
+        if (reply != kNak) {
+            const uint32_t due = AnswerWindowMs(length);
+            const uint32_t elapsed = clock_.Tick() - start;
+            if (elapsed < due)
+                DiscardUntilQuiet(due - elapsed, due - elapsed);
+        }
     }
 }
 
 void Engine::BuildFrame(uint8_t type, const uint8_t* data, uint8_t count) {
     std::memset(state_.line, 0, sizeof state_.line);
-    std::memset(state_.recordData, 0, sizeof state_.recordData);
-    state_.recordLength = count;
-    state_.recordAddress = 0;
-    state_.recordType = type;
-    if (count > 0)
-        std::memcpy(state_.recordData, data, count);
-    state_.recordChecksum = FormatControlFrame(state_.line, type, state_.recordData, count);
+    FormatControlFrame(state_.line, type, data, count);
 }
 
 void Engine::PutFrame(const char* text) {

@@ -59,14 +59,20 @@ RS232_API int32_t SetPortMap(const char* const* paths, int32_t count) {
     if (count < 0 || (count > 0 && paths == nullptr))
         return RS232_ERR_ARGUMENT;
     std::vector<std::string> devices;
+    int32_t result = RS232_OK;
     for (int32_t i = 0; i < count && i < rs232::kMappedPorts; ++i) {
         const char* path = paths[i] != nullptr ? paths[i] : "";
-        if (std::strlen(path) > 255)
-            return RS232_ERR_ARGUMENT;
+        // One bad entry costs its own number only, and that number opens nothing rather
+        // than the default device, which may be another real port.
+        if (std::strlen(path) > 255) {
+            devices.push_back(rs232::kNoDevice);
+            result = RS232_ERR_ARGUMENT;
+            continue;
+        }
         devices.emplace_back(path);
     }
     rs232::SetDeviceMap(std::move(devices));
-    return RS232_OK;
+    return result;
 }
 
 RS232_API int32_t MapPortName(const char* name, char* buf, int32_t size) {

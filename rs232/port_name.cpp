@@ -35,7 +35,9 @@ MappedName MapName(const std::string& name) {
     const std::string variable = "RS232_COM" + std::to_string(number);
     if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0')
         return {path, RS232_SOURCE_ENV};
-    if (std::string mapped = MappedDevice(number); !mapped.empty())
+    if (std::string mapped = MappedDevice(number); mapped == kNoDevice)
+        return {}; // a skipped entry names no device, never the default one
+    else if (!mapped.empty())
         return {std::move(mapped), RS232_SOURCE_MAP};
     return {"/dev/ttyS" + std::to_string(number - 1), RS232_SOURCE_DEFAULT};
 }

@@ -9,7 +9,9 @@
 namespace rs232 {
 
 // The process's map of COM numbers to devices: entry i is the device for COM<i+1>, "" when the
-// number is not mapped. Replaces the whole map; thread-safe.
+// number is not mapped, kNoDevice when it maps to nothing. Replaces the whole map;
+// thread-safe.
+inline const std::string kNoDevice = std::string(1, '\0');
 constexpr int kMappedPorts = 20;
 void SetDeviceMap(std::vector<std::string> devices);
 

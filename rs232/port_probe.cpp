@@ -3,7 +3,9 @@
 #include "speed.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -57,7 +59,33 @@ pid_t HolderOf(const struct stat& st) {
     return LockHolder(text.str(), st.st_dev, st.st_ino);
 }
 
+std::string RealPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
 } // namespace
+
+std::string ActiveConsoleOf(const std::string& path, const std::string& activeList,
+                            const std::string& devRoot) {
+    const std::string real = RealPath(path);
+    if (real.empty())
+        return {};
+    std::istringstream names(activeList);
+    std::string name;
+    while (names >> name) {
+        if (name.find('/') == std::string::npos && RealPath(devRoot + "/" + name) == real)
+            return name;
+    }
+    return {};
+}
+
+std::string ActiveConsoleOf(const std::string& path) {
+    std::ifstream in("/sys/class/tty/console/active");
+    std::stringstream text;
+    text << in.rdbuf();
+    return ActiveConsoleOf(path, text.str(), "/dev");
+}
 
 pid_t LockHolder(const std::string& procLocks, dev_t device, ino_t inode) {
     // "1: FLOCK  ADVISORY  WRITE 1234 00:05:123 0 EOF"; blocked waiters ("->") hold nothing.
@@ -94,9 +122,15 @@ void ProbeDevice(const std::string& path, int32_t baud, RS232_PortState& out) {
         out.state = StateOfOpenError(errno);
         return;
     }
-    CopyText(out.group, sizeof out.group, GroupName(st.st_gid));
+    // A group is worth joining only when it may read and write the device; root's never is.
+    if ((st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && st.st_gid != 0)
+        CopyText(out.group, sizeof out.group, GroupName(st.st_gid));
     if (!S_ISCHR(st.st_mode)) {
         out.state = RS232_PORT_NOT_A_TERMINAL;
+        return;
+    }
+    if (!ActiveConsoleOf(path).empty()) {
+        out.state = RS232_PORT_CONSOLE;
         return;
     }
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

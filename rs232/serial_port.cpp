@@ -4,6 +4,7 @@
 #include "rs232/rs232.h"
 
 #include "port_name.h"
+#include "port_probe.h"
 #include "speed.h"
 
 #include <cerrno>
@@ -110,7 +111,8 @@ int32_t SerialPort::Open() {
     if (cfg.baud <= 0)
         return RS232_ERR_BAUD;
     const std::string path = MapName(cfg.name).path;
-    if (path.empty())
+    // Probe bytes and images must not go into the system console.
+    if (path.empty() || !ActiveConsoleOf(path).empty())
         return RS232_ERR_OPEN;
 
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -1,5 +1,6 @@
 #include "kaprin/cli/cli_options.h"
 
+#include "kaprin/core/command_line.h"
 #include "kaprin/prefs/comm_settings.h"
 
 #include <array>
@@ -8,17 +9,14 @@
 
 namespace kaprin::cli {
 
-const char* const kUsage =
-    R"(Usage: kaprin-cli [-A | -C | -S | -D] [-F=FILE] [-E<n>] [options]
+const std::string kUsage =
+    std::string(R"(Usage: kaprin-cli [-A | -C | -S | -D] [-F=FILE] [-E<n>] [options]
 
 Downloads firmware into a scanner on a serial port, from a terminal or a script.
 The program's own words, with the same meaning and settings as the window program:
-  -A          start the automatic mode: flash every scanner plugged into the port
-  -C          as -A, and end after the first good download
-  -S, -D      turn "After Quenlar Start" / "After Quenlar Shut Down" on
-  -F=FILE     the image file (a PLN image, or an Intel HEX image to convert)
-  -E<n>       alert after n failed automatic downloads in a row (default 3, at most 9)
-
+)") +
+    kCommandWordsHelp +
+    R"(
 Options of this front end (they are not stored):
   --port PORT   use COM N (1 to 20, or COMN) instead of the stored port, or a device
                 path (/dev/ttyUSB0, /dev/serial/by-id/...) for the stored port

@@ -42,6 +42,6 @@ inline constexpr int kMaxBaud = 4000000;
 // The serial component takes port names of at most this many bytes.
 inline constexpr std::size_t kMaxPathBytes = 255;
 
-extern const char* const kUsage;
+extern const std::string kUsage;
 
 } // namespace kaprin::cli

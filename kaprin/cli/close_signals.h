@@ -5,8 +5,8 @@
 
 namespace kaprin::cli {
 
-// A second request while the first is still unread in the pipe ends the process at once
-// with status 130: a program stuck where it cannot see the pipe still ends.
+// A second request ends the process at once with status 130, whether or not the first was
+// read: a program stuck where it cannot see the pipe, or in its close, still ends.
 // Installs the handlers once per process and returns the pipe's read end (non-blocking),
 // or -1 when no pipe could be made. A signal that the process inherited as ignored
 // (nohup ignores SIGHUP) is left ignored. SIGPIPE is ignored: a closed pipe on standard output

@@ -16,7 +16,7 @@ enum ExitStatus : int {
     kExitConversionFailed = 65,
     kExitNoFile = 66,       // the file box is empty
     kExitDeclined = 67,     // a question was answered No
-    kExitEmptyImage = 68,   // no data records, or a HEX image without its end record
+    kExitEmptyImage = 68,   // no data records, a HEX image without its end record, a cut PLN
     kExitPortUnusable = 69, // the port cannot be opened
     kExitFatal = 70,        // a library or one of its exports is missing
     kExitLogFile = 73,      // the --log file cannot be opened

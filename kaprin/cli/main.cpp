@@ -1,5 +1,6 @@
 // kaprin-cli: the utility on a terminal, for production stations without a display.
 // Binds the model to the terminal, the shared settings store and the real libraries.
+#include "kaprin/base/port_choice.h"
 #include "kaprin/cli/cli_options.h"
 #include "kaprin/cli/close_signals.h"
 #include "kaprin/cli/exit_status.h"
@@ -8,7 +9,6 @@
 #include "kaprin/cli/steady_clock.h"
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/library_binding.h"
-#include "kaprin/core/port_choice.h"
 #include "kaprin/serial/system_serial_ports.h"
 #include "kaprin/store/qsettings_store.h"
 #include "kaprin/version.h"
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (options.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(kUsage.c_str(), stdout);
         return kExitOk;
     }
     if (options.version) {
@@ -68,7 +68,13 @@ int main(int argc, char** argv) {
         return kExitConfig;
     }
     kaprin::QSettingsStore settings(settingsPath);
+    settings.onLockHeld = [](const std::string& problem) {
+        std::fprintf(stderr, "kaprin-cli: %s\n", problem.c_str());
+    };
     kaprin::SystemSerialPorts serial(programDir);
+    serial.onMapProblem = [](const std::string& problem) {
+        std::fprintf(stderr, "kaprin-cli: %s\n", problem.c_str());
+    };
     if (!options.mapEdits.empty() || options.listPorts) {
         const auto devices = serial.Detect();
         for (const auto& [number, given] : options.mapEdits) {

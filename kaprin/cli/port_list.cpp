@@ -1,6 +1,7 @@
 #include "kaprin/cli/port_list.h"
 
-#include "kaprin/core/port_choice.h"
+#include "kaprin/base/port_choice.h"
+#include "kaprin/base/text_escape.h"
 #include "kaprin/prefs/device_texts.h"
 
 #include <algorithm>
@@ -40,6 +41,8 @@ std::string DescribeState(const PortState& s) {
         return "not a serial device";
     case PortCondition::BadRate:
         return "refuses " + std::to_string(s.baud) + " baud";
+    case PortCondition::Console:
+        return "the system console: not used";
     case PortCondition::Failed:
         break;
     }
@@ -49,11 +52,13 @@ std::string DescribeState(const PortState& s) {
 namespace {
 
 std::string DeviceLines(const SerialDevice& d, const std::vector<SerialDevice>& all) {
-    std::string out = d.devicePath + "  " + DescribeDevice(d) + "\n";
+    std::string out =
+        EscapeControlBytes(d.devicePath) + "  " + EscapeControlBytes(DescribeDevice(d)) + "\n";
     const StablePath stable = StablePathOf(d, all);
     if (stable.path != d.devicePath) {
         const std::string why = StoredByText(stable.by, LangTable{});
-        out += "    " + stable.path + (why.empty() ? "" : "  (" + why + ")") + "\n";
+        out += "    " + EscapeControlBytes(stable.path) + (why.empty() ? "" : "  (" + why + ")") +
+               "\n";
     }
     if (d.present && !d.mayOpen)
         out += "    no permission" + (d.group.empty() ? "" : " (group " + d.group + ")") + "\n";
@@ -66,12 +71,12 @@ std::string FormatPortList(const std::vector<PortInfo>& ports,
                            const std::vector<SerialDevice>& devices) {
     std::size_t width = 12;
     for (const PortInfo& p : ports)
-        width = std::max(width, p.device.size());
+        width = std::max(width, EscapeControlBytes(p.device).size());
     std::string out;
     for (const PortInfo& p : ports) {
         std::string line = ComName(p.number);
         line.resize(7, ' ');
-        line += p.device;
+        line += EscapeControlBytes(p.device);
         line.resize(7 + width + 2, ' ');
         line += DescribeState(p.state) + "  (" + p.source + ")";
         out += line + "\n";
@@ -93,7 +98,7 @@ std::string FormatDeviceChanges(const std::vector<SerialDevice>& before,
     std::string out;
     for (const SerialDevice& d : before) {
         if (!in(after, d))
-            out += "- " + d.devicePath + "\n";
+            out += "- " + EscapeControlBytes(d.devicePath) + "\n";
     }
     for (const SerialDevice& d : after) {
         if (!in(before, d))

@@ -5,5 +5,10 @@ namespace kaprin::cli {
 
 void NotifyReady(const std::string&) {}
 void NotifyStopping() {}
+void NotifyStatus(const std::string&) {}
+void NotifyStoppingExtended(std::uint64_t, const std::string&) {}
+bool UnderServiceManager() {
+    return false;
+}
 
 } // namespace kaprin::cli

@@ -1,10 +1,11 @@
 #include "kaprin/cli/station.h"
 
+#include "kaprin/base/port_choice.h"
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/service_notify.h"
+#include "kaprin/cli/station_service.h"
 #include "kaprin/core/frm_main.h"
-#include "kaprin/core/port_choice.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/record/download_log.h"
 
@@ -33,18 +34,23 @@ public:
           pellinLib_(b.makePellin(windows_)), kaldunLib_(b.makeKaldun(windows_)),
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
-          frm_(Ports{windows_, b.clock, b.store, *pellinLib_, *kaldunLib_, &record_, b.serial},
-               programDir, options.modelWords) {
+          service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
+          serviceRecord_(record_, service_), frm_(Ports{windows_, b.clock, b.store, *pellinLib_,
+                                                        *kaldunLib_, &serviceRecord_, b.serial},
+                                                  programDir, options.modelWords) {
         // --port and --baud hold for this station only; nothing of them is stored, so
         // stations that share one settings file each keep their own port.
         frm_.serialLine().Pin(options.port, options.portPath, options.baud);
         // Why the port cannot be used, beside the run's own message and status.
         frm_.serialLine().onProblem = [this](const PortState& s) {
-            WriteErr(errFd_, PortProblemText(s, frm_.langTable));
+            WriteErr(errFd_, StationPortProblem(s, frm_.langTable));
         };
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
         windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
-        windows_.timers().Add(frm_.run.tick, [this] { frm_.tRun_Timer(); });
+        windows_.timers().Add(frm_.run.tick, [this] {
+            frm_.tRun_Timer();
+            service_.OnProgress(frm_.PB1.value); // renews a stop's extension between pumps
+        });
         // The pass/fail mark and the session's counts, once per transfer.
         frm_.run.onChange = [this] {
             const int transfers = frm_.run.good() + frm_.run.failed();
@@ -62,10 +68,11 @@ public:
             Close();
         };
         record_.onLogError = [this](const std::string& path, const std::string& error) {
-            if (!logWarned_) {
-                logWarned_ = true;
-                WriteErr(errFd_, "cannot write to the log file " + path + ": " + error);
-            }
+            WriteErr(errFd_, "cannot write to the log file " + path + ": " + error);
+        };
+        record_.onLogRecovered = [this](const std::string& path, int unwritten) {
+            WriteErr(errFd_, "the log file " + path + " is written again; " +
+                                 std::to_string(unwritten) + " record(s) were not written to it");
         };
     }
 
@@ -75,13 +82,14 @@ private:
     void Show() {
         StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value};
         windows_.view().Show(s, clock_.TickCount());
+        service_.OnProgress(s.percent);
     }
     // The close request of the window, once, whoever asks for it first; a transfer
     // under way is finished first (CloseDue), unless a second signal ends it.
     void Close() {
         if (loaded_ && !closed_) {
             closed_ = true;
-            NotifyStopping();
+            service_.OnStopRequest();
             frm_.run.RequestClose();
         }
     }
@@ -110,8 +118,9 @@ private:
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
     record::RecordWriter record_;
+    StationService service_;
+    ServiceRecord serviceRecord_;
     FrmMain frm_;
-    bool logWarned_ = false;
     int marked_ = 0;
     bool loaded_ = false;
     bool closed_ = false;
@@ -159,7 +168,8 @@ int StationRun::RunOnce() {
         return kExitPortUnusable;
     case RunResult::ConversionFailed:
         WriteErr(errFd_, "the conversion of " + file + " failed with result " +
-                             std::to_string(outcome.code));
+                             std::to_string(outcome.code) + ": " +
+                             ConversionReason(outcome.code, file));
         return kExitConversionFailed;
     case RunResult::FileNotFound:
         WriteErr(errFd_, "file not found: " + file);
@@ -168,6 +178,12 @@ int StationRun::RunOnce() {
         WriteErr(errFd_, "nothing to send: " + frm_.LoadFile +
                              " holds no data records, or the HEX image has no end-of-file record");
         return kExitEmptyImage;
+    case RunResult::CutImage:
+        WriteErr(errFd_, "nothing sent: " + frm_.LoadFile + " is cut short or damaged");
+        return kExitEmptyImage;
+    case RunResult::PathTooLong:
+        WriteErr(errFd_, "nothing sent: the path of " + file + " is longer than 259 bytes");
+        return kExitFileNotFound;
     case RunResult::Stopped:
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
@@ -189,7 +205,7 @@ bool StationRun::PortReady() {
             return false;
         }
     }
-    NotifyReady("waiting for a device on " + PortName());
+    service_.OnReady(PortName());
     return true;
 }
 
@@ -233,9 +249,14 @@ int StationRun::Run() {
         automatic = frm_.mnuAutoQuenlar.checked;
         if (options_.once)
             status = RunOnce();
-        else if (automatic)
-            status = PortReady() ? RunAutomatic() : kExitPortUnusable;
-        else
+        else if (automatic) {
+            // A station that cannot send its image ends before it says it is ready.
+            std::string why;
+            if ((status = CheckStationImage(frm_, why)) != kExitOk)
+                WriteErr(errFd_, why);
+            else
+                status = PortReady() ? RunAutomatic() : kExitPortUnusable;
+        } else
             windows_.view().Print(
                 "Nothing to run: -A or -C starts the automatic mode, --once one download.");
     } catch (const CliExit& e) {
@@ -255,10 +276,7 @@ int StationRun::Run() {
     StatusView& v = windows_.view();
     v.Finish();
     if (automatic) {
-        int all = record_.transfers(), good = record_.good();
-        v.Print(std::to_string(all) + " download(s): " + std::to_string(good) + " good, " +
-                std::to_string(all - good) + " failed; " + std::to_string(windows_.alerts()) +
-                " alert(s)");
+        v.Print(record::SummaryText(record_, windows_.alerts()));
     }
     return status;
 }

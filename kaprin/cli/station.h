@@ -3,9 +3,9 @@
 // single manual run for --once), closed as the window program closes, on Ctrl-C too.
 #pragma once
 
+#include "kaprin/base/ports.h"
 #include "kaprin/cli/cli_options.h"
 #include "kaprin/cli/terminal_windows.h"
-#include "kaprin/core/ports.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 // The model's millisecond tick counter on the monotonic clock.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 #include <chrono>
 

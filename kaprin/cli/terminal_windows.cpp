@@ -1,6 +1,7 @@
 #include "kaprin/cli/terminal_windows.h"
 
 #include "kaprin/cli/exit_status.h"
+#include "kaprin/cli/service_notify.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -115,7 +116,9 @@ void TerminalWindows::HandleSignals(int count) {
     for (int i = 0; i < count; ++i) {
         if (++signals_ > 1)
             throw CliExit(kExitInterrupted, "interrupted");
-        view_.Print("Stopping (Ctrl-C again ends at once).");
+        view_.Print(UnderServiceManager()
+                        ? "Stopping; a download under way ends first (systemctl kill ends at once)."
+                        : "Stopping (Ctrl-C again ends at once).");
         if (onClose)
             onClose();
     }
@@ -203,7 +206,7 @@ bool TerminalWindows::AskYesNo(const std::string& text) {
     }
 }
 
-void TerminalWindows::ShowMessage(const std::string& text) {
+void TerminalWindows::ShowMessage(const std::string& text, MessageKind) {
     Pump();
     ++alerts_;
     view_.Print("[alert " + std::to_string(alerts_) + "] " + text);

@@ -4,10 +4,10 @@
 // signals, running the model's timers when due.
 #pragma once
 
+#include "kaprin/base/ports.h"
 #include "kaprin/cli/cli_options.h"
 #include "kaprin/cli/status_view.h"
 #include "kaprin/cli/timer_pump.h"
-#include "kaprin/core/ports.h"
 
 #include <functional>
 #include <string>
@@ -47,7 +47,7 @@ public:
     int closeSignals() const { return signals_; }
 
     bool AskYesNo(const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, MessageKind kind) override;
     void Warn(const std::string& text) override;
     std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) override;
     std::optional<std::string> ChooseSaveFile(const FileDialog& dialog) override;

@@ -4,8 +4,8 @@
 // timer never ticks while its own tick is still running.
 #pragma once
 
-#include "kaprin/core/control.h"
-#include "kaprin/core/ports.h"
+#include "kaprin/base/control.h"
+#include "kaprin/base/ports.h"
 
 #include <cstdint>
 #include <functional>

@@ -18,6 +18,15 @@ enum CmdModeValue : std::int16_t {
 
 inline constexpr int kCmdMaxWords = 3;
 
+// The program's own words, as the --help of either front end lists them.
+inline constexpr const char* kCommandWordsHelp =
+    R"(  -A          start the automatic mode: flash every scanner plugged into the port
+  -C          as -A, and end after the first good download
+  -S, -D      turn "After Quenlar Start" / "After Quenlar Shut Down" on
+  -F=FILE     the image file (a PLN image, or an Intel HEX image to convert)
+  -E<n>       alert after n failed automatic downloads in a row (default 3, at most 9)
+)";
+
 struct Module1 {
     std::array<std::string, kCmdMaxWords> CmdWords;
     std::int16_t CmdWordCount = 0;

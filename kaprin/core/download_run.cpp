@@ -44,6 +44,8 @@ TextId LibraryResultText(std::int32_t code) {
         return TextId::NoLink;
     case 5:
         return TextId::CannotOpen;
+    case 6:
+        return TextId::NoisyLine;
     default:
         return TextId::OtherError;
     }
@@ -67,6 +69,10 @@ StatusText StatusTextOf(const DownloadOutcome& outcome) {
         return {Text, TextId::CannotOpen};
     case RunResult::EmptyImage:
         return {Text, TextId::EmptyImage};
+    case RunResult::CutImage:
+        return {Text, TextId::CutImage};
+    case RunResult::PathTooLong:
+        return {Text, TextId::PathTooLong};
     case RunResult::ConversionFailed:
         return {TextAndCode, TextId::ConversionFailed};
     case RunResult::PortUnusable:
@@ -111,6 +117,8 @@ std::optional<DownloadOutcome> FrmMain::PrepareLoad() {
     const std::string file = txtSFile.text;
     if (!FileExists(file))
         return Outcome(RunResult::FileNotFound);
+    if (!ImagePathFits(file))
+        return Outcome(RunResult::PathTooLong);
     if (optFont.checked) {
         LoadFile = file;
         return std::nullopt;
@@ -134,6 +142,8 @@ std::optional<DownloadOutcome> FrmMain::PrepareLoad() {
         // A PLN file that is not there is left to the library, which reports it.
         if (FileExists(LoadFile) && !HasDataRecords(LoadFile))
             return Outcome(RunResult::EmptyImage);
+        if (FileExists(LoadFile) && IsCutPlnImage(LoadFile, 8))
+            return Outcome(RunResult::CutImage);
         return std::nullopt;
     };
 

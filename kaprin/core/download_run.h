@@ -17,6 +17,8 @@ enum class RunResult {
     PortUnusable,     // the probe says the port cannot be used
     Stopped,          // Stop ended the wait for the device
     TransferFailed,   // `code` is the library's result
+    CutImage,         // the PLN image visibly cut short
+    PathTooLong,      // the image's path is longer than the library takes
 };
 
 struct DownloadOutcome {
@@ -51,6 +53,9 @@ enum class TextId : std::int16_t {
     WaitingForDevice = 1325,
     Stopped = 1326,
     EmptyImage = 1327,
+    NoisyLine = 1328,
+    CutImage = 1329,
+    PathTooLong = 1330,
 };
 
 // What panel 1 shows for an outcome.

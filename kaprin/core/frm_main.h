@@ -4,10 +4,10 @@
 // state afterwards. No handler waits: a download is the run machine's (`run`).
 #pragma once
 
+#include "kaprin/base/control.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/core/command_line.h"
-#include "kaprin/core/control.h"
 #include "kaprin/core/download_run.h"
-#include "kaprin/core/ports.h"
 #include "kaprin/core/run_machine.h"
 #include "kaprin/core/warning_store.h"
 #include "kaprin/prefs/language.h"

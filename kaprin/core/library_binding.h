@@ -2,7 +2,9 @@
 // any of their functions, each export looked up by name at its own first call.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaldun/kaldun.h"
+#include "kaprin/base/ports.h"
+#include "pellin/pellin.h"
 
 #include <cstdint>
 #include <string>
@@ -62,17 +64,20 @@ public:
     std::int32_t CheckDevice() override;
 
 private:
-    using TextFn = void (*)(const char*);
-    using GetFn = std::int32_t (*)();
-    using PortFn = std::int32_t (*)(std::int32_t, std::int32_t);
-    using FlagFn = void (*)(std::uint8_t);
-
+    // Typed from the library's own declarations, so that the two cannot drift apart.
     LazyLibrary lib_;
-    TextFn botLoad_ = nullptr, fontLoad_ = nullptr;
-    GetFn getPercent_ = nullptr, getBlock_ = nullptr, getError_ = nullptr;
-    GetFn checkZ_ = nullptr, checkDevice_ = nullptr;
-    PortFn usePort_ = nullptr;
-    FlagFn powerOn_ = nullptr, bootOn_ = nullptr, bootStart_ = nullptr, bootShutDown_ = nullptr;
+    decltype(&::BotLoad) botLoad_ = nullptr;
+    decltype(&::FontLoad) fontLoad_ = nullptr;
+    decltype(&::getPercent) getPercent_ = nullptr;
+    decltype(&::getBlock) getBlock_ = nullptr;
+    decltype(&::getError) getError_ = nullptr;
+    decltype(&::CheckZ) checkZ_ = nullptr;
+    decltype(&::CheckDevice) checkDevice_ = nullptr;
+    decltype(&::usePort) usePort_ = nullptr;
+    decltype(&::PowerOn) powerOn_ = nullptr;
+    decltype(&::BootOn) bootOn_ = nullptr;
+    decltype(&::BootStart) bootStart_ = nullptr;
+    decltype(&::BootShutDown) bootShutDown_ = nullptr;
 };
 
 class KaldunLibrary : public KaldunApi {
@@ -82,9 +87,8 @@ public:
     std::int32_t KALDUN(const std::string& path) override;
 
 private:
-    using ConvertFn = std::int32_t (*)(const char*);
     LazyLibrary lib_;
-    ConvertFn kaldun_ = nullptr;
+    decltype(&::KALDUN) kaldun_ = nullptr;
 };
 
 // True travels as all bits set.

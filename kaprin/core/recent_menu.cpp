@@ -14,6 +14,8 @@ void FrmMain::RefreshRecentMenu() {
             continue;
         auto& item = mnuRF[static_cast<std::size_t>(n - 1)];
         item.caption = FileNamePart(entry);
+        // Two files of one name in different folders differ in the tip.
+        item.tooltip = entry;
         item.visible = true;
         if (n == 1)
             mnuLine2.visible = true;

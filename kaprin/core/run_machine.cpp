@@ -306,7 +306,7 @@ void RunMachine::AfterAuto() {
         if (++w.AutoFailCount >= w.module1.AutoFailLimit) {
             w.ports().windows.Beep();
             w.AutoFailCount = 0;
-            w.ports().windows.ShowMessage(w.LangText(TextId::AutoAlert));
+            w.ports().windows.ShowMessage(w.LangText(TextId::AutoAlert), MessageKind::Warning);
         }
         ReArm();
         return;

@@ -4,9 +4,9 @@
 // every call returns at once, so the library is polled whatever box is open.
 #pragma once
 
-#include "kaprin/core/control.h"
+#include "kaprin/base/control.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/core/download_run.h"
-#include "kaprin/core/ports.h"
 
 #include <cstdint>
 #include <functional>

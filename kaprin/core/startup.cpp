@@ -1,9 +1,10 @@
 // Start-up, the command line and the close request of the main window.
+#include "kaprin/base/port_choice.h"
 #include "kaprin/core/frm_main.h"
-#include "kaprin/core/port_choice.h"
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/serial_devices.h"
 #include "kaprin/prefs/settings_keys.h"
+#include "kaprin/updateset/record_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -185,6 +186,11 @@ void FrmMain::ApplyStartupSettings() {
     mnuQuenlar.checked = ReadBool(store, kSetup, kQuenlar, true);
     mnuBotStart.checked = ReadBool(store, kSetup, kStart, false);
     mnuBotShutDown.checked = ReadBool(store, kSetup, kShutDown, false);
+
+    // 8. A step whose file is not set or is gone is disabled from the start, not only once
+    // the update-set window has closed. The status text is not touched here.
+    for (int k = 0; k < kSegmentSlots; ++k)
+        CheckUpdateFile(k);
 }
 
 bool FrmMain::RunCommandLineAction() {

@@ -3,7 +3,7 @@
 // stays read-only does not stop a station with a warning after every download.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 namespace kaprin {
 

@@ -100,6 +100,13 @@ void Bind(QAction* action, const Control& control, bool escapeMnemonic) {
         const QSignalBlocker quiet(action);
         action->setChecked(control.checked);
     }
+    if (!control.tooltip.empty()) {
+        const QString tip = Q(control.tooltip);
+        if (action->toolTip() != tip)
+            action->setToolTip(tip);
+        if (action->statusTip() != tip)
+            action->setStatusTip(tip);
+    }
 }
 
 void Bind(QMenu* menu, const Control& control) {

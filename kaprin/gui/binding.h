@@ -2,7 +2,7 @@
 // refresh at every pump costs next to nothing when nothing changed.
 #pragma once
 
-#include "kaprin/core/control.h"
+#include "kaprin/base/control.h"
 
 #include <QColor>
 #include <QString>

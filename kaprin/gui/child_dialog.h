@@ -2,7 +2,7 @@
 // reported as frameClosed(); the model decides what they mean.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 #include <QDialog>
 

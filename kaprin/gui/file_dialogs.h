@@ -1,7 +1,7 @@
 // The model's file chooser requests as Qt file dialogs.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 #include <QStringList>
 

@@ -1,4 +1,5 @@
 // Kaprin: the windowed utility. Binds the model to Qt Widgets and the real libraries.
+#include "kaprin/core/command_line.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/core/library_binding.h"
 #include "kaprin/gui/main_window.h"
@@ -21,6 +22,28 @@
 #include <vector>
 
 namespace {
+
+// --version and --help answer on standard output and need no display; nothing else runs.
+// Returns false when neither is given.
+bool AnswerInfoOption(const std::vector<std::string>& words) {
+    for (const std::string& word : words) {
+        if (word == "--version") {
+            std::printf("Kaprin %s\n", kaprin::kVersionText);
+            return true;
+        }
+        if (word == "--help") {
+            std::printf("Usage: Kaprin [-A | -C | -S | -D] [-F=FILE] [-E<n>]\n\n"
+                        "Downloads firmware into a scanner on a serial port, in a window.\n"
+                        "Up to three words, the option letters in any case:\n%s"
+                        "\n  --help, --version\n\n"
+                        "Without a desktop it runs headless with QT_QPA_PLATFORM=offscreen; "
+                        "kaprin-cli is the terminal front end.\n",
+                        kaprin::kCommandWordsHelp);
+            return true;
+        }
+    }
+    return false;
+}
 
 bool HasDisplay() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -48,6 +71,8 @@ int main(int argc, char** argv) {
     // The words after the program's name, each whole (a path may hold spaces), taken
     // before Qt looks at them.
     std::vector<std::string> commandWords(argv + 1, argv + argc);
+    if (AnswerInfoOption(commandWords))
+        return 0;
     if (!HasDisplay()) {
         std::fprintf(stderr, "Kaprin: no display (neither DISPLAY nor WAYLAND_DISPLAY is set). "
                              "Run it on a desktop, or headless with QT_QPA_PLATFORM=offscreen.\n");
@@ -67,8 +92,10 @@ int main(int argc, char** argv) {
     if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty())
         windows.Fatal("Kaprin cannot start: " + problem + ".");
     kaprin::QSettingsStore settings(settingsPath);
+    settings.onLockHeld = [&windows](const std::string& problem) { windows.Warn(problem + "."); };
     kaprin::PellinLibrary library(windows, programDir);
     kaprin::SystemSerialPorts serial(programDir);
+    serial.onMapProblem = [&windows](const std::string& problem) { windows.Warn(problem + "."); };
     kaprin::KaldunLibrary kaldun(windows, programDir);
     // Every transfer goes to the journal, and to the log file chosen in the Setup menu,
     // with the device the serial component maps its port to.
@@ -77,12 +104,13 @@ int main(int argc, char** argv) {
             return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
         },
         [&serial](std::int32_t index) { return serial.MapPort(index + 1).device; });
-    std::string logWarned;
-    record.onLogError = [&windows, &logWarned](const std::string& path, const std::string& error) {
-        if (logWarned == path)
-            return; // once per file, not at every download
-        logWarned = path;
+    // Once when writing starts to fail, and again when it works again.
+    record.onLogError = [&windows](const std::string& path, const std::string& error) {
         windows.Warn("The log file " + path + " cannot be written: " + error);
+    };
+    record.onLogRecovered = [&windows](const std::string& path, int unwritten) {
+        windows.Warn("The log file " + path + " is written again; " + std::to_string(unwritten) +
+                     " record(s) were not written to it.");
     };
     kaprin::FrmMain model(
         kaprin::Ports{windows, clock, settings, library, kaldun, &record, &serial}, programDir,

@@ -1,5 +1,6 @@
 #include "kaprin/gui/main_window.h"
 
+#include "kaprin/gui/art/art.h"
 #include "kaprin/gui/binding.h"
 #include "kaprin/gui/child_dialog.h"
 #include "kaprin/gui/lamp.h"
@@ -18,7 +19,9 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPixmap>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -97,6 +100,7 @@ MainWindow::MainWindow(FrmMain& model, QWidget* parent)
     tRun_.setTimerType(Qt::PreciseTimer);
     activateFallback_.setSingleShot(true);
     setWindowIcon(QIcon(":/kaprin/kaprin.png"));
+    DrawLogo();
     Wire();
     Refresh();
 }
@@ -158,6 +162,21 @@ void MainWindow::Wire() {
     auto* engineer = new QShortcut(QKeySequence("Ctrl+Shift+E"), this);
     engineer->setObjectName("EngineerShortcut");
     on(engineer, &QShortcut::activated, [&m] { m.ShowEngineerMenu(); });
+
+    // The usual keys, beside the captions rather than in them. Return presses the focused
+    // button; anywhere else in the window it presses Start (see keyPressEvent).
+    ui_->mnuHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    ui_->mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    auto* browse = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    browse->setObjectName("BrowseShortcut");
+    connect(browse, &QShortcut::activated, ui_->cmdBorwse, [this] {
+        if (ui_->cmdBorwse->isEnabled() && ui_->cmdBorwse->isVisible())
+            ui_->cmdBorwse->click();
+    });
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(true);
+    // The full path of a recent file shows as the tip of its entry.
+    ui_->mnufile->setToolTipsVisible(true);
 
     // A tick that was due before the model switched its timer off is not delivered.
     connect(&t1_, &QTimer::timeout, this, [this, &m] {
@@ -263,10 +282,31 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     RequestClose();
 }
 
+void MainWindow::DrawLogo() {
+    const qreal ratio = ui_->Image1->devicePixelRatioF();
+    if (ratio == logoRatio_)
+        return;
+    logoRatio_ = ratio;
+    ui_->Image1->setPixmap(QPixmap::fromImage(DrawIcon(ui_->Image1->width(), ratio)));
+}
+
 void MainWindow::showEvent(QShowEvent* event) {
+    // Shown on a screen of another scale than the one it was drawn for: drawn again.
+    DrawLogo();
     QMainWindow::showEvent(event);
     if (!activatedOnce_)
         activateFallback_.start(kActivateFallbackMs);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Only the Return that no control took comes here: Start is the window's default button.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        ui_->cmdStart->isDefault() && ui_->cmdStart->isEnabled() && ui_->cmdStart->isVisible()) {
+        ui_->cmdStart->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -312,6 +352,8 @@ void MainWindow::RefreshMain() {
     Bind(ui_->cmdBorwse, m.cmdBorwse);
     Bind(ui_->optFont, m.optFont);
     Bind(ui_->cmdStart, m.cmdStart);
+    if (ui_->cmdStart->isDefault() != m.cmdStart.enabled)
+        ui_->cmdStart->setDefault(m.cmdStart.enabled);
     Bind(ui_->cmdStop, m.cmdStop);
     Bind(ui_->cboDelay, m.cboDelay);
     Bind(ui_->lblPort, m.lblPort);
@@ -503,6 +545,8 @@ ChildDialog* MainWindow::MakeChild(WindowId id) {
     case WindowId::frmAbout: {
         c.about = std::make_unique<Ui::frmAbout>();
         c.about->setupUi(dialog);
+        c.about->Image1->setPixmap(
+            QPixmap::fromImage(DrawAbout(c.about->Image1->devicePixelRatioF())));
         QFont fixed = c.about->Label2->font();
         fixed.setStyleHint(QFont::TypeWriter);
         c.about->Label2->setFont(fixed);

@@ -74,6 +74,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Wire();
@@ -83,6 +84,7 @@ private:
     void RefreshMain();
     void RefreshChildren();
     void SyncTimer(QTimer& timer, const Timer& state);
+    void DrawLogo();
 
     FrmMain& model_;
     std::unique_ptr<Ui::frmMain> ui_;
@@ -95,6 +97,7 @@ private:
     bool closePending_ = false;
     bool finished_ = false;
     bool activatedOnce_ = false;
+    qreal logoRatio_ = 0;
 
     struct Children;
     std::unique_ptr<Children> children_;

@@ -5,10 +5,10 @@
 #include "kaprin/gui/main_window.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QProcess>
 #include <QUrl>
 
 #include <cstdio>
@@ -48,16 +48,19 @@ void NoteUnattended(const char* kind, const std::string& text) {
 bool QtWindowServices::AskYesNo(const std::string& text) {
     BeforeBlocking();
     NoteUnattended("a Yes/No question", text);
-    QMessageBox box(QMessageBox::NoIcon, kTitle, Q(text), QMessageBox::Yes | QMessageBox::No,
+    QMessageBox box(QMessageBox::Question, kTitle, Q(text), QMessageBox::Yes | QMessageBox::No,
                     view_);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
-void QtWindowServices::ShowMessage(const std::string& text) {
+void QtWindowServices::ShowMessage(const std::string& text, MessageKind kind) {
     BeforeBlocking();
     NoteUnattended("a message", text);
-    QMessageBox box(QMessageBox::NoIcon, kTitle, Q(text), QMessageBox::Ok, view_);
+    const QMessageBox::Icon icon = kind == MessageKind::Critical  ? QMessageBox::Critical
+                                   : kind == MessageKind::Warning ? QMessageBox::Warning
+                                                                  : QMessageBox::Information;
+    QMessageBox box(icon, kTitle, Q(text), QMessageBox::Ok, view_);
     box.exec();
 }
 
@@ -65,7 +68,7 @@ void QtWindowServices::Warn(const std::string& text) {
     std::fprintf(stderr, "Kaprin: %s\n", text.c_str());
     std::fflush(stderr);
     if (!Unattended())
-        ShowMessage(text);
+        ShowMessage(text, MessageKind::Warning);
 }
 
 std::optional<std::string> QtWindowServices::ChooseOpenFile(const FileDialog& dialog) {
@@ -103,10 +106,33 @@ void QtWindowServices::CloseWindow(WindowId id) {
 }
 
 void QtWindowServices::OpenHelp(const std::string& path) {
-    // A missing page or no browser: nothing visible happens.
     const QFileInfo page(Q(path));
-    if (page.isFile() && page.isReadable())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath()));
+    if (!page.isFile() || !page.isReadable())
+        return;
+    // The desktop's opener reports a missing viewer only on its standard error and in its
+    // exit status, after it has been started; so it is run here and its status watched.
+    const QString file = page.absoluteFilePath();
+    auto* opener = new QProcess(&openers_);
+    opener->setProcessChannelMode(QProcess::ForwardedChannels);
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [this, opener, file](int code, QProcess::ExitStatus status) {
+                         opener->deleteLater();
+                         if (status != QProcess::NormalExit || code != 0)
+                             NoHelpViewer(file);
+                     });
+    QObject::connect(opener, &QProcess::errorOccurred, opener,
+                     [this, opener, file](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return;
+                         opener->deleteLater();
+                         NoHelpViewer(file);
+                     });
+    opener->start(QStringLiteral("xdg-open"), {QUrl::fromLocalFile(file).toString()});
+}
+
+void QtWindowServices::NoHelpViewer(const QString& page) {
+    ShowMessage("No viewer for the help was found. The help is the file " + S(page) + ".",
+                MessageKind::Information);
 }
 
 void QtWindowServices::Fatal(const std::string& text) {

@@ -2,7 +2,9 @@
 // other windows and the help page.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
+
+#include <QObject>
 
 #include <chrono>
 
@@ -17,7 +19,7 @@ public:
     void Attach(MainWindow* view) { view_ = view; }
 
     bool AskYesNo(const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, MessageKind kind) override;
     // On standard error always, and in a box where somebody can close it.
     void Warn(const std::string& text) override;
     std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) override;
@@ -35,7 +37,10 @@ public:
 
 private:
     void BeforeBlocking();
+    void NoHelpViewer(const QString& page);
     MainWindow* view_ = nullptr;
+    // Owns the help openers still running, so that none reports to services gone.
+    QObject openers_;
 };
 
 // Milliseconds of a monotonic clock, as a 32-bit tick count.

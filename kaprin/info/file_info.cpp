@@ -1,6 +1,6 @@
 #include "kaprin/info/file_info.h"
 
-#include "kaprin/core/control.h"
+#include "kaprin/base/control.h"
 #include "kaprin/prefs/language.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 // The About window: the utility's name and version.
 #pragma once
 
-#include "kaprin/core/control.h"
-#include "kaprin/core/ports.h"
+#include "kaprin/base/control.h"
+#include "kaprin/base/ports.h"
 
 #include <functional>
 #include <string>

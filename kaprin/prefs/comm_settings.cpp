@@ -1,7 +1,7 @@
 #include "kaprin/prefs/comm_settings.h"
 
-#include "kaprin/core/port_choice.h"
-#include "kaprin/core/ports.h"
+#include "kaprin/base/port_choice.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/prefs/settings_keys.h"
 #include "rs232/rs232.h"
 

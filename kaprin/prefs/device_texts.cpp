@@ -34,7 +34,8 @@ constexpr English kEnglish[] = {
      "You may not open %1: it belongs to the group %2. Run \"sudo usermod -aG %2 $USER\", "
      "then log out and in again."},
     {DeviceText::NoPermissionNoGroup,
-     "You may not open %1. Ask the administrator for read and write access to it."},
+     "You may not open %1 (owner %2), and no group may read and write it. An administrator "
+     "must grant you access, for instance with a udev rule."},
     {DeviceText::Busy, "%1 is in use by another program (process %2)."},
     {DeviceText::BusyNoPid, "%1 is in use by another program."},
     {DeviceText::Missing, "%1 does not exist. Is the adapter plugged in? Setup, Serial devices "
@@ -46,6 +47,10 @@ constexpr English kEnglish[] = {
     {DeviceText::FirstRunQuestion, "No port is mapped to a device yet. Use the USB serial device "
                                    "%2 (%3) as %1?"},
     {DeviceText::CommDevice, "Device: %1 (%2)"},
+    {DeviceText::Console, "%1 is an active system console, where the system writes its messages: "
+                          "it is not used for scanners. Choose another port."},
+    {DeviceText::Removed, "%1 was removed during the transfer: the scanner did not get the whole "
+                          "image. Connect it again and download once more."},
     {DeviceText::NotInList, "%1 is not in the list. Choose one of: %2."},
     {DeviceText::ColumnCom, "COM"},
     {DeviceText::ColumnDevice, "Device"},
@@ -100,9 +105,10 @@ std::string PortProblemText(const PortState& s, const LangTable& table) {
     case PortCondition::Usable:
         return {};
     case PortCondition::Missing:
-        return say(DeviceText::Missing, {s.device});
+        return say(s.removed ? DeviceText::Removed : DeviceText::Missing, {s.device});
     case PortCondition::NoPermission:
-        return s.group.empty() ? say(DeviceText::NoPermissionNoGroup, {s.device})
+        return s.group.empty() ? say(DeviceText::NoPermissionNoGroup,
+                                     {s.device, s.owner.empty() ? "unknown" : s.owner})
                                : say(DeviceText::NoPermission, {s.device, s.group});
     case PortCondition::Busy:
         return s.holderPid > 0 ? say(DeviceText::Busy, {s.device, std::to_string(s.holderPid)})
@@ -111,6 +117,8 @@ std::string PortProblemText(const PortState& s, const LangTable& table) {
         return say(DeviceText::NotATerminal, {s.device});
     case PortCondition::BadRate:
         return say(DeviceText::BadRate, {s.device, std::to_string(s.baud)});
+    case PortCondition::Console:
+        return say(DeviceText::Console, {s.device});
     case PortCondition::Failed:
         break;
     }

@@ -31,9 +31,9 @@ enum class DeviceText : std::int16_t {
     NotAPath = 1516,
     StoredNoSerial = 1517,
     StoredSameId = 1518,
-    NoPermission = 1520, // %1 device, %2 group
-    NoPermissionNoGroup = 1521,
-    Busy = 1522, // %2 process id
+    NoPermission = 1520,        // %1 device, %2 group
+    NoPermissionNoGroup = 1521, // %1 device, %2 owner
+    Busy = 1522,                // %2 process id
     BusyNoPid = 1523,
     Missing = 1524,
     NotATerminal = 1525,
@@ -41,7 +41,9 @@ enum class DeviceText : std::int16_t {
     BadRate = 1527,          // %2 the rate
     FirstRunQuestion = 1530, // %1 COM name, %2 description, %3 path
     CommDevice = 1531,       // %1 path, %2 present or not
-    NotInList = 1532,        // %1 the typed text, %2 what is accepted
+    Console = 1532,
+    Removed = 1533,
+    NotInList = 1534, // %1 the typed text, %2 what is accepted
     ColumnCom = 1540,
     ColumnDevice = 1541,
     ColumnSource = 1542,

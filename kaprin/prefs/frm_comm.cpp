@@ -1,6 +1,6 @@
 #include "kaprin/prefs/frm_comm.h"
 
-#include "kaprin/core/port_choice.h"
+#include "kaprin/base/port_choice.h"
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/settings_keys.h"
@@ -102,8 +102,8 @@ void FrmComm::Command1_Click() {
             for (const std::string& entry : wrong.entries)
                 accepted += (accepted.empty() ? "" : ", ") + entry;
         }
-        ports_.windows.ShowMessage(FillText(DeviceLangText(host_.texts, DeviceText::NotInList),
-                                            {settings::Trim(wrong.text), accepted}));
+        ports_.windows.Warn(FillText(DeviceLangText(host_.texts, DeviceText::NotInList),
+                                     {settings::Trim(wrong.text), accepted}));
         return;
     }
     OfferTheOnlyDevice(port + 1);

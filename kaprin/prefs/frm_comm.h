@@ -1,8 +1,8 @@
 // The communication window: serial port and baud rate for the following downloads.
 #pragma once
 
-#include "kaprin/core/control.h"
-#include "kaprin/core/ports.h"
+#include "kaprin/base/control.h"
+#include "kaprin/base/ports.h"
 
 #include <array>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "kaprin/prefs/frm_devices.h"
 
-#include "kaprin/core/port_choice.h"
+#include "kaprin/base/port_choice.h"
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/settings_keys.h"
@@ -95,6 +95,7 @@ void FrmDevices::tblPorts_Click(int row) {
         state.condition = PortCondition::NoPermission;
         state.device = path;
         state.group = file.group;
+        state.owner = file.owner;
         lblStatus.caption = PortProblemText(state, texts_);
     }
 }

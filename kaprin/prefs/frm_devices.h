@@ -6,8 +6,8 @@
 // component at once. Both tables follow devices as they come and go.
 #pragma once
 
-#include "kaprin/core/control.h"
-#include "kaprin/core/ports.h"
+#include "kaprin/base/control.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/prefs/serial_devices.h"
 
 #include <functional>

@@ -1,8 +1,8 @@
 // The language window: the language files of the program's folder; a click loads one.
 #pragma once
 
-#include "kaprin/core/control.h"
-#include "kaprin/core/ports.h"
+#include "kaprin/base/control.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/prefs/language.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "kaprin/prefs/language.h"
 
-#include "kaprin/core/regular_file.h"
+#include "kaprin/base/regular_file.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,10 +1,11 @@
 #include "kaprin/prefs/serial_devices.h"
 
-#include "kaprin/core/port_choice.h"
+#include "kaprin/base/port_choice.h"
 
 #include <fcntl.h>
 #include <filesystem>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,8 +33,19 @@ DeviceFile InspectDeviceFile(const std::string& path) {
         return file;
     file.present = true;
     file.mayOpen = faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
-    file.group = GroupName(st.st_gid);
+    if (GroupGrantsAccess(st.st_mode, st.st_gid))
+        file.group = GroupName(st.st_gid);
+    std::vector<char> buffer(4096);
+    passwd entry{};
+    passwd* found = nullptr;
+    file.owner = getpwuid_r(st.st_uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found
+                     ? found->pw_name
+                     : std::to_string(st.st_uid);
     return file;
+}
+
+bool GroupGrantsAccess(unsigned mode, unsigned gid) {
+    return (mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && gid != 0;
 }
 
 std::string DescribeDevice(const SerialDevice& d) {

@@ -33,9 +33,12 @@ struct SerialDevice {
 struct DeviceFile {
     bool present = false;
     bool mayOpen = false; // read and write access
-    std::string group;    // the owning group's name, "" unknown
+    std::string group;    // the owning group when joining it gives access, else ""
+    std::string owner;    // the owning user's name
 };
 DeviceFile InspectDeviceFile(const std::string& path);
+// Whether joining the owning group would give read and write access: root's never counts.
+bool GroupGrantsAccess(unsigned mode, unsigned gid);
 
 // One line for a person: "FTDI FT232R USB UART (0403:6001, serial A1, ftdi_sio)"; the
 // hardware database names a device that reports none itself.
@@ -54,14 +57,25 @@ StablePath StablePathOf(const SerialDevice& device, const std::vector<SerialDevi
 const SerialDevice* FindDevice(const std::vector<SerialDevice>& devices, const std::string& path);
 
 // Why a port can or cannot be opened now, as the serial component's probe tells it.
-enum class PortCondition { Usable, Missing, NoPermission, Busy, NotATerminal, Failed, BadRate };
+enum class PortCondition {
+    Usable,
+    Missing,
+    NoPermission,
+    Busy,
+    NotATerminal,
+    Failed,
+    Console,
+    BadRate
+};
 struct PortState {
     PortCondition condition = PortCondition::Failed;
     int error = 0;     // errno of the failed open
     int holderPid = 0; // the process holding the port, 0 unknown
     std::string device;
-    std::string group;
+    std::string group; // as DeviceFile::group
+    std::string owner{};
     std::int32_t baud = 0; // the rate tried
+    bool removed = false;  // Missing: it went away during a transfer
 };
 
 // Where the serial component took a COM number's device from.

@@ -47,4 +47,17 @@ std::int32_t SerialLine::Checked(std::int32_t result) {
     return result;
 }
 
+std::int32_t SerialLine::getError() {
+    const std::int32_t code = pellin_.getError();
+    // A pulled adapter stops every answer, so the library can only call it a time-out.
+    if (code != 1 || !serial_ || !onProblem)
+        return code;
+    PortState state = serial_->ProbePort(ComName(choice_.number), choice_.baud);
+    if (state.condition == PortCondition::Missing) {
+        state.removed = true;
+        onProblem(state);
+    }
+    return code;
+}
+
 } // namespace kaprin

@@ -2,13 +2,14 @@
 // it into the serial component. It stands between the model and the download library
 // (usePort remembers the choice; a probe that finds the port unusable asks the serial
 // component why, at the rate in force) and between the model and the serial component
-// (the port map, with a station's device path for the port in use). Whoever chose the
+// (the port map, with a station's device path for the port in use). A transfer that timed
+// out on a device that is now gone (a pulled adapter) is reported as removed. Whoever chose the
 // port (start-up, the Communication window, a station's --port and --baud), the choice
 // read here is the one the library has.
 #pragma once
 
-#include "kaprin/core/port_choice.h"
-#include "kaprin/core/ports.h"
+#include "kaprin/base/port_choice.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/prefs/serial_devices.h"
 
 #include <functional>
@@ -28,7 +29,7 @@ public:
     const PortChoice& choice() const { return choice_; }
     // The serial component behind this line, or null.
     SerialPorts* serial() { return serial_ ? this : nullptr; }
-    // The port in use cannot be used, and why (once per failed probe).
+    // The port in use cannot be used, and why (once per failed probe or removal).
     std::function<void(const PortState&)> onProblem;
 
     std::int32_t usePort(std::int32_t portIndex, std::int32_t baudRate) override;
@@ -38,7 +39,7 @@ public:
     void FontLoad(const std::string& path) override { pellin_.FontLoad(path); }
     std::int32_t getPercent() override { return pellin_.getPercent(); }
     std::int32_t getBlock() override { return pellin_.getBlock(); }
-    std::int32_t getError() override { return pellin_.getError(); }
+    std::int32_t getError() override;
     void PowerOn(bool on) override { pellin_.PowerOn(on); }
     void BootOn(bool on) override { pellin_.BootOn(on); }
     void BootStart(bool on) override { pellin_.BootStart(on); }

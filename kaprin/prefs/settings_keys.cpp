@@ -1,6 +1,6 @@
 #include "kaprin/prefs/settings_keys.h"
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 #include <cctype>
 #include <charconv>

@@ -32,7 +32,6 @@ inline constexpr const char* kBaudRate = "BAUD RATE";
 inline constexpr const char* kLogFile = "LogFile";
 
 inline constexpr int kRecentFiles = 4;
-inline constexpr int kSegments = 6;
 
 // "File1" … "File4" of "RecentFile", n counted from 1.
 std::string RecentFileKey(int n);
@@ -44,9 +43,9 @@ std::string BoolText(bool value);
 // "True", "False" (any letter case) and numbers (0 off, any other on); blanks around
 // the text are allowed. Nothing for an empty or unconvertible text.
 std::optional<bool> ParseBool(const std::string& text);
-// A whole number in plain decimal (sign and blanks around it allowed) that fits 32 bits.
 // The text without the blanks and tabs around it.
 std::string Trim(const std::string& text);
+// A whole number in plain decimal (sign and blanks around it allowed) that fits 32 bits.
 std::optional<std::int32_t> ParseWhole(const std::string& text);
 std::string WholeText(std::int32_t value);
 

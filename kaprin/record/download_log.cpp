@@ -1,12 +1,14 @@
 #include "kaprin/record/download_log.h"
 
-#include "kaprin/core/port_choice.h"
+#include "kaprin/base/port_choice.h"
+#include "kaprin/base/text_escape.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kaprin::record {
@@ -28,6 +30,40 @@ int OpenForAppend(const std::string& path) {
         fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+// True when the regular file ends in a line without its line end: a write cut short.
+bool EndsInCutLine(const std::string& path, int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+        return false;
+    // The append descriptor is write-only; the same file is read through a second one.
+    const int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (reader < 0)
+        return false;
+    struct stat same {};
+    char last = '\n';
+    const bool cut = fstat(reader, &same) == 0 && same.st_ino == st.st_ino &&
+                     same.st_dev == st.st_dev && pread(reader, &last, 1, st.st_size - 1) == 1 &&
+                     last != '\n';
+    close(reader);
+    return cut;
+}
+
+// Writes all of text, resuming after a short write; the system's error, if any.
+std::string WriteAll(int fd, const char* text, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, text, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::strerror(errno);
+        if (n == 0)
+            return "the line was cut short";
+        text += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return {};
 }
 
 } // namespace
@@ -64,15 +100,13 @@ std::string FormatLogLine(const StampedRecord& s, const std::tm& local, long utc
 
     std::string line = std::string(when) + " " + zone;
     line += "\t" + ComName(r.portIndex + 1);
-    line += "\t" + r.image;
+    line += "\t" + EscapeControlBytes(r.image);
     line += "\t" + OutcomeText(r);
     line += "\t" + std::string(duration);
     line += "\t" + std::to_string(r.blocks) + " blocks";
-    line += " host=" + s.host + " device=" + s.device;
-    line += " sha256=" + (r.imageSha256.empty() ? std::string("-") : r.imageSha256);
-    for (char& c : line)
-        if (c == '\n' || c == '\r')
-            c = ' '; // one transfer, one line
+    line += " host=" + EscapeControlBytes(s.host) + " device=" + EscapeControlBytes(s.device);
+    line +=
+        " sha256=" + (r.imageSha256.empty() ? std::string("-") : EscapeControlBytes(r.imageSha256));
     return line;
 }
 
@@ -88,16 +122,9 @@ std::string AppendLine(const std::string& path, const std::string& line) {
     int fd = OpenForAppend(path);
     if (fd < 0)
         return std::strerror(errno);
-    const std::string text = line + "\n";
-    ssize_t n;
-    do
-        n = write(fd, text.data(), text.size());
-    while (n < 0 && errno == EINTR);
-    std::string error;
-    if (n < 0)
-        error = std::strerror(errno);
-    else if (n != static_cast<ssize_t>(text.size()))
-        error = "the line was cut short";
+    // A line cut short before (by this station or another) is not glued onto this one.
+    const std::string text = (EndsInCutLine(path, fd) ? "\n" : "") + line + "\n";
+    const std::string error = WriteAll(fd, text.data(), text.size());
     close(fd);
     return error;
 }
@@ -106,6 +133,8 @@ void RecordWriter::Write(const DownloadRecord& record) {
     ++transfers_;
     if (record.outcome == RecordOutcome::Ok)
         ++good_;
+    if (record.outcome == RecordOutcome::Interrupted)
+        ++interrupted_;
     StampedRecord s;
     s.record = record;
     s.started = std::chrono::system_clock::now() - std::chrono::milliseconds(record.durationMs);
@@ -122,8 +151,31 @@ void RecordWriter::Write(const DownloadRecord& record) {
     std::tm local{};
     localtime_r(&t, &local);
     const std::string error = AppendLine(path, FormatLogLine(s, local, local.tm_gmtoff));
-    if (!error.empty() && onLogError)
+    if (error.empty()) {
+        if (failingSince_ > 0 && onLogRecovered)
+            onLogRecovered(path, failingSince_);
+        failingSince_ = 0;
+        failingPath_.clear();
+        return;
+    }
+    ++unwritten_;
+    const bool news = failingSince_ == 0 || failingPath_ != path;
+    ++failingSince_;
+    failingPath_ = path;
+    if (news && onLogError)
         onLogError(path, error);
+}
+
+std::string SummaryText(const RecordWriter& w, int alerts) {
+    const int failed = w.transfers() - w.good() - w.interrupted();
+    std::string text = std::to_string(w.transfers()) + " download(s): " + std::to_string(w.good()) +
+                       " good, " + std::to_string(failed) + " failed";
+    if (w.interrupted() > 0)
+        text += ", " + std::to_string(w.interrupted()) + " interrupted";
+    text += "; " + std::to_string(alerts) + " alert(s)";
+    if (w.unwritten() > 0)
+        text += "; " + std::to_string(w.unwritten()) + " record(s) not written to the log file";
+    return text;
 }
 
 } // namespace kaprin::record

@@ -1,6 +1,6 @@
 #include "kaprin/record/download_log.h"
 
-#include "kaprin/core/port_choice.h"
+#include "kaprin/base/port_choice.h"
 
 // No CODE_FILE, CODE_LINE and CODE_FUNC fields: they would name this file, not a download.
 #define SD_JOURNAL_SUPPRESS_LOCATION

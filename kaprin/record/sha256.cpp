@@ -1,6 +1,6 @@
 #include "kaprin/record/download_log.h"
 
-#include "kaprin/core/regular_file.h"
+#include "kaprin/base/regular_file.h"
 
 #include <openssl/evp.h>
 

@@ -1,7 +1,7 @@
 #include "kaprin/serial/system_serial_ports.h"
 
+#include "kaprin/base/port_choice.h"
 #include "kaprin/core/library_binding.h"
-#include "kaprin/core/port_choice.h"
 #include "rs232/rs232.h"
 
 #include <climits>
@@ -48,9 +48,16 @@ void SystemSerialPorts::SetPortMap(const comm::PortMap& map) {
     const char* paths[comm::kPorts];
     for (std::size_t i = 0; i < map.size(); ++i)
         paths[i] = map[i].c_str();
-    // An entry the component refuses (too long) keeps the old map; the store keeps it too,
-    // and the ports it names simply do not open.
-    (void)set(paths, comm::kPorts);
+    // The component skips an over-long entry (its number then opens nothing) and takes the
+    // others; the store keeps it as written.
+    if (set(paths, comm::kPorts) == RS232_OK || !onMapProblem)
+        return;
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        if (map[i].size() > 255)
+            onMapProblem("the [Ports] entry of " + ComName(int(i) + 1) +
+                         " is longer than 255 bytes and is skipped: " + ComName(int(i) + 1) +
+                         " names no device until it is mended");
+    }
 }
 
 PortMapping SystemSerialPorts::MapPort(int number) {
@@ -99,6 +106,9 @@ PortState SystemSerialPorts::ProbePort(const std::string& name, std::int32_t bau
     case RS232_PORT_BAD_RATE:
         state.condition = PortCondition::BadRate;
         break;
+    case RS232_PORT_CONSOLE:
+        state.condition = PortCondition::Console;
+        break;
     default:
         state.condition = PortCondition::Failed;
         break;
@@ -108,6 +118,8 @@ PortState SystemSerialPorts::ProbePort(const std::string& name, std::int32_t bau
     if (raw.device[0] != '\0')
         state.device.assign(raw.device, strnlen(raw.device, sizeof raw.device));
     state.group.assign(raw.group, strnlen(raw.group, sizeof raw.group));
+    if (state.condition == PortCondition::NoPermission)
+        state.owner = InspectDeviceFile(state.device).owner;
     return state;
 }
 

@@ -11,6 +11,8 @@
 #include "kaprin/prefs/serial_devices.h"
 #include "kaprin/serial/udev_devices.h"
 
+#include <functional>
+
 namespace kaprin {
 
 class SystemSerialPorts : public SerialPorts {
@@ -24,6 +26,9 @@ public:
     std::vector<SerialDevice> Detect() override;
     bool DevicesChanged() override;
     int ChangeDescriptor() override;
+
+    // Told about a stored map entry the serial component cannot take.
+    std::function<void(const std::string& problem)> onMapProblem;
 
 private:
     void* Symbol(const char* name);

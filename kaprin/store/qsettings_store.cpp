@@ -1,5 +1,6 @@
 #include "kaprin/store/qsettings_store.h"
 
+#include <QLockFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
@@ -50,6 +51,34 @@ std::string QSettingsStore::FileProblem(const QString& iniPath) {
     return {};
 }
 
+bool QSettingsStore::LockWithinWait() {
+    QLockFile lock(path_ + ".lock");
+    if (lock.tryLock(lockWaitMs)) {
+        lock.unlock();
+        return true;
+    }
+    // A lock file that cannot be made (no folder yet) is for QSettings itself to handle.
+    if (lock.error() != QLockFile::LockFailedError)
+        return true;
+    qint64 pid = 0;
+    QString host;
+    QString app;
+    lock.getLockInfo(&pid, &host, &app);
+    if (pid != reportedHolder_ && onLockHeld) {
+        reportedHolder_ = pid;
+        std::string holder = "process " + std::to_string(pid);
+        if (!app.isEmpty())
+            holder += " (" + app.toStdString() + ")";
+        if (!host.isEmpty())
+            holder += " on " + host.toStdString();
+        onLockHeld("the settings file " + path_.toStdString() + " has been locked by " + holder +
+                   " for more than " + std::to_string(lockWaitMs / 1000) +
+                   " s; its settings are not read or saved while it holds " + path_.toStdString() +
+                   ".lock");
+    }
+    return false;
+}
+
 std::string QSettingsStore::ReadSetting(const std::string& section, const std::string& key) {
     if (!settings_)
         return {};
@@ -66,7 +95,7 @@ std::string QSettingsStore::ReadSetting(const std::string& section, const std::s
 
 bool QSettingsStore::WriteSetting(const std::string& section, const std::string& key,
                                   const std::string& value) {
-    if (!settings_ || !FileProblem(path_).empty())
+    if (!settings_ || !FileProblem(path_).empty() || !LockWithinWait())
         return false;
     settings_->setValue(Key(section, key), QString::fromStdString(value));
     // Every write reaches the file at once. QSettings takes a lock file, merges with what

@@ -2,11 +2,12 @@
 // $XDG_CONFIG_HOME/Kaprin/Kaprin.ini (~/.config/Kaprin/Kaprin.ini when it is not set).
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 
 #include <QSettings>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,11 +36,21 @@ public:
                       const std::string& value) override;
     std::string Location() const override { return path().toStdString(); }
 
+    // How long a write waits for another process's hold on the file's lock file (reads do
+    // not take it); after it the write fails.
+    int lockWaitMs = 3000;
+    // Called once per holder that outlasted the wait, with a text naming it.
+    std::function<void(const std::string& problem)> onLockHeld;
+
 private:
     void Open();
+    // False, after telling onLockHeld, when another process holds the lock past the wait;
+    // QSettings itself would wait for it without end.
+    bool LockWithinWait();
 
     QString path_;
     std::unique_ptr<QSettings> settings_;
+    qint64 reportedHolder_ = 0;
 };
 
 } // namespace kaprin

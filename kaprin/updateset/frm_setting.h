@@ -3,8 +3,8 @@
 // exists only while it is shown; the main window checks the stored set after it closed.
 #pragma once
 
-#include "kaprin/core/control.h"
-#include "kaprin/core/ports.h"
+#include "kaprin/base/control.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/updateset/record_file.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "kaprin/updateset/record_file.h"
 
-#include "kaprin/core/regular_file.h"
+#include "kaprin/base/regular_file.h"
 
 #include <cerrno>
 #include <climits>

@@ -322,6 +322,24 @@ INSTANTIATE_TEST_SUITE_P(
                    kExitLogFile,
                    "cannot open the log file",
                    false},
+        // A station checks its image before it is ready: a failure ends it at once.
+        StatusCase{
+            "station without image", {"-A", "--yes"}, nullptr, kExitNoFile, "no image", true},
+        StatusCase{"station image not found",
+                   {"-A", "--yes", "-F={dir}/NONE.PLN"},
+                   nullptr,
+                   kExitNoFile,
+                   "image not found",
+                   true},
+        StatusCase{"station image unconvertible",
+                   {"-A", "--yes", "-F={dir}/Y.HEX"},
+                   [](Bench& b) {
+                       b.dir.Write("Y.HEX", ":00000001FF\r\n");
+                       b.kaldun.results = {7};
+                   },
+                   kExitConversionFailed,
+                   "failed with code 7: a line of the image does not decode",
+                   true},
         StatusCase{"nothing to run", {"-S"}, nullptr, kExitOk, "", true},
         // Options that cannot be saved: a warning on standard error, no question.
         StatusCase{"settings cannot be saved",
@@ -403,7 +421,7 @@ TEST(StationOnce, PortPathReachesTheMapUnstored) {
 TEST(StationAutomatic, EndsWhenThePortCannotBeUsed) {
     Bench bench;
     bench.pellin.checkZ = {0, 0, -1};
-    ScriptRun r = RunScript(bench, {"-A", "-F=x.PLN"});
+    ScriptRun r = RunScript(bench, {"-A", "-F=" + bench.dir.Write("X.PLN", ":0140000000BF\r\n")});
     EXPECT_EQ(r.status, kExitPortUnusable);
     EXPECT_NE(r.err.find("the automatic mode ended: COM1 (/dev/ttyS0) cannot be used"),
               std::string::npos)

@@ -116,7 +116,7 @@ TEST(TerminalAlert, RingsAndWaitsForEnter) {
     Station s;
     auto alert = std::async(std::launch::async, [&] {
         s.windows->Beep();
-        s.windows->ShowMessage("Too many failures in a row");
+        s.windows->ShowMessage("Too many failures in a row", MessageKind::Warning);
     });
     ASSERT_TRUE(s.pty.WaitFor("Press Enter to go on. "));
     EXPECT_FALSE(Finished(alert, 100ms));
@@ -138,8 +138,8 @@ TEST(ScriptMode, AlertsCountedQuestionsRefused) {
     {
         TerminalWindows w(TerminalIo::Probe(in[0], out[1], -1), AnswerPolicy::Ask, clock);
         w.Beep();
-        w.ShowMessage("Too many failures in a row");
-        w.ShowMessage("Too many failures in a row");
+        w.ShowMessage("Too many failures in a row", MessageKind::Warning);
+        w.ShowMessage("Too many failures in a row", MessageKind::Warning);
         EXPECT_EQ(w.alerts(), 2);
         try {
             w.AskYesNo("Convert X.HEX first?");

@@ -27,8 +27,8 @@ protected:
 
     void SetUp() override {
         std::string entries;
-        for (int id : {1300, 1302, 1304, 1306, 1311, 1312, 1313, 1314, 1315, 1316, 1317,
-                       1318, 1319, 1320, 1321, 1322, 1323, 1324, 1325, 1326, 1327})
+        for (int id : {1300, 1302, 1304, 1306, 1311, 1312, 1313, 1314, 1315, 1316, 1317, 1318,
+                       1319, 1320, 1321, 1322, 1323, 1324, 1325, 1326, 1327, 1328, 1329, 1330})
             entries += "#" + std::to_string(id) + " " + T(id) + "\r\n";
         dir.Write("Language/English.ini", entries);
         main = std::make_unique<FrmMain>(world.ports(), dir.path().string(), "");

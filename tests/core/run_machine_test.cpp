@@ -100,14 +100,35 @@ void AutoOn(RunMachineTest& t) {
     t.Forget();
 }
 
+using Script = std::deque<std::int32_t>;
+using SetUp = std::function<void(RunMachineTest&)>;
+
+// A set-up that only scripts the library's answers, in the automatic mode or not.
+SetUp Lib(Script checkZ, Script errors = {}, Script percents = {}) {
+    return [=](RunMachineTest& t) {
+        t.world.pellin.checkZ = checkZ;
+        if (!errors.empty())
+            t.world.pellin.errors = errors;
+        if (!percents.empty())
+            t.world.pellin.percents = percents;
+    };
+}
+SetUp Auto(Script checkZ = {1}, Script checkDevice = {1, 0}, Script errors = {}) {
+    return [=](RunMachineTest& t) {
+        AutoOn(t);
+        Lib(checkZ, errors)(t);
+        t.world.pellin.checkDevice = checkDevice;
+    };
+}
+
 struct RunCase {
     const char* name;
-    std::function<void(RunMachineTest&)> setUp;
+    SetUp setUp;
     const char* script;
     RunState state;
     std::string panel1;
-    std::vector<std::string> calls;
-    std::optional<RecordOutcome> recorded;
+    std::vector<std::string> calls = {};
+    std::optional<RecordOutcome> recorded = std::nullopt;
     const char* mark = ""; // panel 3
     friend void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -145,86 +166,66 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RunCase{"Good", nullptr, "SR", RunState::Idle, T(1319), kManualLoad, RecordOutcome::Ok,
                 "PASS  1 good, 0 failed"},
-        RunCase{"EmptyFileBox",
-                [](RunMachineTest& t) { t.main->SetSFile(""); },
-                "SR",
-                RunState::Idle,
-                "",
-                {},
-                std::nullopt},
-        RunCase{"PortUnusable",
-                [](RunMachineTest& t) {
-                    t.world.pellin.checkZ = {0, -1};
-                },
-                "SR",
-                RunState::Idle,
-                "",
-                {},
-                std::nullopt},
-        RunCase{"WaitingForTheDevice",
-                [](RunMachineTest& t) { t.world.pellin.checkZ = {0}; },
-                "Sttt",
-                RunState::WaitDevice,
-                T(1325),
-                {},
-                std::nullopt},
-        RunCase{"Stopped",
-                [](RunMachineTest& t) { t.world.pellin.checkZ = {0}; },
-                "SttPR",
-                RunState::Idle,
-                T(1326),
-                {},
-                std::nullopt},
+        RunCase{"EmptyFileBox", [](RunMachineTest& t) { t.main->SetSFile(""); }, "SR",
+                RunState::Idle, ""},
+        RunCase{"PortUnusable", Lib({0, -1}), "SR", RunState::Idle, ""},
+        RunCase{"WaitingForTheDevice", Lib({0}), "Sttt", RunState::WaitDevice, T(1325)},
+        RunCase{"Stopped", Lib({0}), "SttPR", RunState::Idle, T(1326)},
         RunCase{"Declined",
                 [](RunMachineTest& t) { t.world.windows.yesNoAnswers = {false}; },
                 "SR",
                 RunState::Idle,
                 T(1325),
-                {"BootStart:0", "BootShutDown:0", "AskYesNo:" + T(1304) + "=No"},
-                std::nullopt},
+                {"BootStart:0", "BootShutDown:0", "AskYesNo:" + T(1304) + "=No"}},
         RunCase{"FileGone",
                 [](RunMachineTest& t) { t.main->SetSFile(t.dir / "gone.PLN"); },
                 "SR",
                 RunState::Idle,
                 T(1314),
-                {"BootStart:0", "BootShutDown:0"},
-                std::nullopt},
+                {"BootStart:0", "BootShutDown:0"}},
         RunCase{
             "PlnWithoutDataLines",
             [](RunMachineTest& t) { t.main->SetSFile(t.dir.Write("E.PLN", "=0000000000\r\n")); },
             "SR",
             RunState::Idle,
             T(1327),
-            {"BootStart:0", "BootShutDown:0"},
-            std::nullopt},
+            {"BootStart:0", "BootShutDown:0"}},
+        RunCase{"CutPln",
+                [](RunMachineTest& t) {
+                    t.main->SetSFile(t.dir.Write("C.PLN", ":0100000055AA\r\n:01000"));
+                },
+                "SR",
+                RunState::Idle,
+                T(1329),
+                {"BootStart:0", "BootShutDown:0"}},
+        RunCase{"PathTooLong",
+                [](RunMachineTest& t) {
+                    t.main->SetSFile(
+                        t.dir.Write(std::string(250, 'p') + ".PLN", ":0100000055AA\r\n"));
+                },
+                "SR",
+                RunState::Idle,
+                T(1330),
+                {"BootStart:0", "BootShutDown:0"}},
         RunCase{"HexWithoutItsEndRecord",
                 [](RunMachineTest& t) { HexImage(t, ":0100000055AA\r\n"); },
                 "SR",
                 RunState::Idle,
                 T(1327),
-                {"BootStart:0", "BootShutDown:0", kConvert},
-                std::nullopt},
+                {"BootStart:0", "BootShutDown:0", kConvert}},
         RunCase{"ConversionFailed",
                 [](RunMachineTest& t) { HexImage(t, ":00000001FF\r\n", 0x1FFFF); },
                 "SR",
                 RunState::Idle,
                 T(1316) + " -1",
-                {"BootStart:0", "BootShutDown:0", kConvert},
-                std::nullopt},
-        RunCase{"TransferFailed",
-                [](RunMachineTest& t) {
-                    t.world.pellin.errors = {0, 4};
-                },
-                "SR", RunState::Idle, T(1313), kManualLoad, RecordOutcome::Failed,
-                "FAIL  0 good, 1 failed"},
+                {"BootStart:0", "BootShutDown:0", kConvert}},
+        RunCase{"TransferFailed", Lib({0, 1}, {0, 4}), "SR", RunState::Idle, T(1313), kManualLoad,
+                RecordOutcome::Failed, "FAIL  0 good, 1 failed"},
+        RunCase{"NoisyLine", Lib({0, 1}, {0, 6}), "SR", RunState::Idle, T(1328), kManualLoad,
+                RecordOutcome::Failed, "FAIL  0 good, 1 failed"},
         // The code comes after the final percent: it is read once more.
-        RunCase{"FailureAfter100",
-                [](RunMachineTest& t) {
-                    t.world.pellin.percents = {0, 100};
-                    t.world.pellin.errors = {0, 0, 3};
-                },
-                "SR", RunState::Idle, T(1312), kManualLoad, RecordOutcome::Failed,
-                "FAIL  0 good, 1 failed"},
+        RunCase{"FailureAfter100", Lib({0, 1}, {0, 0, 3}, {0, 100}), "SR", RunState::Idle, T(1312),
+                kManualLoad, RecordOutcome::Failed, "FAIL  0 good, 1 failed"},
         RunCase{"FontFileUnprepared",
                 [](RunMachineTest& t) {
                     t.main->SetSFile(t.dir.Write("F.HEX", ""));
@@ -243,13 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"CloseTwice", nullptr, "SttCC", RunState::Idle, T(1317) + " 7 " + T(1318),
                 kManualLoad, RecordOutcome::Interrupted,
                 "Finishing the download; close again to end at once"},
-        RunCase{"CloseWhileWaiting",
-                [](RunMachineTest& t) { t.world.pellin.checkZ = {0}; },
-                "SttC",
-                RunState::Idle,
-                T(1325),
-                {},
-                std::nullopt}),
+        RunCase{"CloseWhileWaiting", Lib({0}), "SttC", RunState::Idle, T(1325)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -257,44 +252,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RunCase{"GoodThenTakenAway", AutoOn, "LR", RunState::Idle, T(1319), kAutoLoad,
                 RecordOutcome::Ok, "PASS  1 good, 0 failed"},
-        RunCase{"AnswerWithoutDevice",
-                [](RunMachineTest& t) {
-                    AutoOn(t);
-                    t.world.pellin.checkDevice = {0};
-                },
-                "LR",
-                RunState::Idle,
-                T(1323),
-                {},
-                std::nullopt},
+        RunCase{"AnswerWithoutDevice", Auto({1}, {0}), "LR", RunState::Idle, T(1323)},
         // A stray byte spoils single checks; only checks failed in a row end the wait.
-        RunCase{"NoisyLineKeepsWaiting",
-                [](RunMachineTest& t) {
-                    AutoOn(t);
-                    t.world.pellin.checkDevice = {1, 0, 1, 0, 0, 1, 0, 1};
-                },
-                "LR", RunState::WaitRemoval, T(1319), kAutoLoad, RecordOutcome::Ok,
+        RunCase{"NoisyLineKeepsWaiting", Auto({1}, {1, 0, 1, 0, 0, 1, 0, 1}), "LR",
+                RunState::WaitRemoval, T(1319), kAutoLoad, RecordOutcome::Ok,
                 "PASS  1 good, 0 failed"},
-        RunCase{"UnusablePort",
-                [](RunMachineTest& t) {
-                    AutoOn(t);
-                    t.world.pellin.checkZ = {0, 0, -1};
-                },
-                "LR",
-                RunState::Idle,
-                "",
-                {},
-                std::nullopt},
-        RunCase{"SwitchedOffWhileLooking",
-                [](RunMachineTest& t) {
-                    AutoOn(t);
-                    t.world.pellin.checkZ = {0};
-                },
-                "LttAR",
-                RunState::Idle,
-                "",
-                {},
-                std::nullopt},
+        RunCase{"UnusablePort", Auto({0, 0, -1}), "LR", RunState::Idle, ""},
+        RunCase{"SwitchedOffWhileLooking", Auto({0}), "LttAR", RunState::Idle, ""},
         RunCase{"EmptyFileBox",
                 [](RunMachineTest& t) {
                     AutoOn(t);
@@ -303,8 +267,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "LR",
                 RunState::Idle,
                 "",
-                {"Beep", "ShowMessage:" + T(1324)},
-                std::nullopt},
+                {"Beep", "ShowMessage:" + T(1324)}},
         RunCase{"AlertAtTheLimit",
                 [](RunMachineTest& t) {
                     AutoOn(t);

@@ -2,6 +2,8 @@
 // mode, each on its own port, flash two simulated scanners at the same time.
 #include "pln_image.h"
 #include "scanner_sim_process.h"
+#include "temp_dir.h"
+#include "test_process.h"
 
 #include <gtest/gtest.h>
 
@@ -123,7 +125,7 @@ std::vector<double> WaitForLogLines(const std::string& path, std::size_t count,
                                     std::chrono::seconds timeout) {
     std::vector<double> seen;
     for (auto end = Clock::now() + timeout; Clock::now() < end && seen.size() < count;) {
-        std::size_t now = Lines(testsupport::ReadTextFile(path)).size();
+        std::size_t now = Lines(kaprin::test::ReadTextFile(path)).size();
         while (seen.size() < now && seen.size() < count)
             seen.push_back(
                 std::chrono::duration<double>(Clock::now() - starts[seen.size()]).count());
@@ -158,10 +160,11 @@ struct Sim {
 
 class TwoStations : public ::testing::Test {
 protected:
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     std::string image;
     std::vector<std::string> env() const {
-        return {"XDG_CONFIG_HOME=" + dir.Path() + "/config", "ASAN_OPTIONS=detect_leaks=1"};
+        return {"XDG_CONFIG_HOME=" + dir.path().string() + "/config",
+                "ASAN_OPTIONS=detect_leaks=1"};
     }
     void SetUp() override {
         testsupport::PlnLayout layout;
@@ -182,30 +185,33 @@ TEST_F(TwoStations, FlashTwoScannersAtOnce) {
 
     // A single station first, for the comparison.
     Sim alone;
-    ASSERT_NO_FATAL_FAILURE(alone.Start(dir.Path(), "alone"));
-    const std::string aloneLog = dir.Path() + "/alone-line.log";
+    ASSERT_NO_FATAL_FAILURE(alone.Start(dir.path().string(), "alone"));
+    const std::string aloneLog = dir.path().string() + "/alone-line.log";
     Station single;
     auto singleEnv = env();
     singleEnv.push_back("RS232_COM1=" + alone.process.SlavePath());
     single.Start({"-A", "-F=" + a, "--port", "1", "--log", aloneLog}, singleEnv,
-                 dir.Path() + "/alone.out");
+                 dir.path().string() + "/alone.out");
     std::vector<double> aloneWall = WaitForLogLines(aloneLog, 1, {single.started}, 60s);
-    EXPECT_EQ(single.Stop(), 0) << testsupport::ReadTextFile(dir.Path() + "/alone.out");
-    ASSERT_EQ(aloneWall.size(), 1u) << testsupport::ReadTextFile(dir.Path() + "/alone.out");
+    EXPECT_EQ(single.Stop(), 0) << kaprin::test::ReadTextFile(dir.path().string() + "/alone.out");
+    ASSERT_EQ(aloneWall.size(), 1u)
+        << kaprin::test::ReadTextFile(dir.path().string() + "/alone.out");
     alone.process.Stop();
-    const double aloneTransfer = LoggedSeconds(Lines(testsupport::ReadTextFile(aloneLog))[0]);
+    const double aloneTransfer = LoggedSeconds(Lines(kaprin::test::ReadTextFile(aloneLog))[0]);
 
     // Two stations at once, sharing the settings file and the log file.
     Sim one, two;
-    ASSERT_NO_FATAL_FAILURE(one.Start(dir.Path(), "sim1"));
-    ASSERT_NO_FATAL_FAILURE(two.Start(dir.Path(), "sim2"));
-    const std::string sharedLog = dir.Path() + "/line.log";
+    ASSERT_NO_FATAL_FAILURE(one.Start(dir.path().string(), "sim1"));
+    ASSERT_NO_FATAL_FAILURE(two.Start(dir.path().string(), "sim2"));
+    const std::string sharedLog = dir.path().string() + "/line.log";
     auto both = env();
     both.push_back("RS232_COM1=" + one.process.SlavePath());
     both.push_back("RS232_COM2=" + two.process.SlavePath());
     Station s1, s2;
-    s1.Start({"-A", "-F=" + a, "--port", "1", "--log", sharedLog}, both, dir.Path() + "/s1.out");
-    s2.Start({"-A", "-F=" + b, "--port", "2", "--log", sharedLog}, both, dir.Path() + "/s2.out");
+    s1.Start({"-A", "-F=" + a, "--port", "1", "--log", sharedLog}, both,
+             dir.path().string() + "/s1.out");
+    s2.Start({"-A", "-F=" + b, "--port", "2", "--log", sharedLog}, both,
+             dir.path().string() + "/s2.out");
     std::vector<double> wall = WaitForLogLines(sharedLog, 2, {s1.started, s2.started}, 60s);
     const double cpu[2] = {testsupport::CpuSeconds(s1.pid), testsupport::CpuSeconds(s2.pid)};
     const double lived[2] = {std::chrono::duration<double>(Clock::now() - s1.started).count(),
@@ -214,21 +220,21 @@ TEST_F(TwoStations, FlashTwoScannersAtOnce) {
     // Both close at the same moment.
     kill(s1.pid, SIGTERM);
     kill(s2.pid, SIGTERM);
-    EXPECT_EQ(s1.Wait(), 0) << testsupport::ReadTextFile(dir.Path() + "/s1.out");
-    EXPECT_EQ(s2.Wait(), 0) << testsupport::ReadTextFile(dir.Path() + "/s2.out");
+    EXPECT_EQ(s1.Wait(), 0) << kaprin::test::ReadTextFile(dir.path().string() + "/s1.out");
+    EXPECT_EQ(s2.Wait(), 0) << kaprin::test::ReadTextFile(dir.path().string() + "/s2.out");
     one.process.Stop();
     two.process.Stop();
 
     const std::vector<std::string> expected = DataLines(image);
-    EXPECT_EQ(AckedDataFrames(testsupport::ReadTextFile(one.log)), expected);
-    EXPECT_EQ(AckedDataFrames(testsupport::ReadTextFile(two.log)), expected);
+    EXPECT_EQ(AckedDataFrames(kaprin::test::ReadTextFile(one.log)), expected);
+    EXPECT_EQ(AckedDataFrames(kaprin::test::ReadTextFile(two.log)), expected);
     for (const std::string* log : {&one.log, &two.log}) {
-        const std::string text = testsupport::ReadTextFile(*log);
+        const std::string text = kaprin::test::ReadTextFile(*log);
         EXPECT_NE(text.find("download 1 complete"), std::string::npos) << *log;
         EXPECT_EQ(text.find("download 2 complete"), std::string::npos) << *log;
     }
 
-    const std::vector<std::string> logged = Lines(testsupport::ReadTextFile(sharedLog));
+    const std::vector<std::string> logged = Lines(kaprin::test::ReadTextFile(sharedLog));
     ASSERT_EQ(logged.size(), 2u);
     double transfer[2] = {-1, -1};
     for (const std::string& line : logged) {
@@ -239,7 +245,8 @@ TEST_F(TwoStations, FlashTwoScannersAtOnce) {
         transfer[port] = LoggedSeconds(line);
     }
 
-    const std::string ini = testsupport::ReadTextFile(dir.Path() + "/config/Kaprin/Kaprin.ini");
+    const std::string ini =
+        kaprin::test::ReadTextFile(dir.path().string() + "/config/Kaprin/Kaprin.ini");
     for (const char* key : {"EMODE", "DTR", "RTS", "CONVERT", "QUENLAR", "START", "SHUTDOWN"}) {
         const std::regex entry(std::string("\n") + key + "=(True|False)\n");
         EXPECT_TRUE(std::regex_search(ini, entry)) << key << "\n" << ini;
@@ -270,7 +277,7 @@ TEST_F(TwoStations, OnceOnATerminalAnsweredByAPerson) {
     SKIP_WITHOUT_PSEUDO_TERMINAL();
     const std::string file = dir.Write("X.PLN", image);
     Sim sim;
-    ASSERT_NO_FATAL_FAILURE(sim.Start(dir.Path(), "sim"));
+    ASSERT_NO_FATAL_FAILURE(sim.Start(dir.path().string(), "sim"));
 
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
@@ -324,7 +331,7 @@ TEST_F(TwoStations, OnceOnATerminalAnsweredByAPerson) {
     EXPECT_EQ(status, 0) << screen;
     EXPECT_NE(screen.find("[####################] 100%"), std::string::npos) << screen;
     EXPECT_NE(screen.find("Download finished."), std::string::npos) << screen;
-    EXPECT_EQ(AckedDataFrames(testsupport::ReadTextFile(sim.log)), DataLines(image));
+    EXPECT_EQ(AckedDataFrames(kaprin::test::ReadTextFile(sim.log)), DataLines(image));
 }
 
 // From a script, a scanner that stops answering ends --once with the library's time-out
@@ -340,7 +347,7 @@ TEST_F(TwoStations, OnceExitStatusesFromTheLibrary) {
         Station s;
         auto e = env();
         e.push_back("RS232_COM1=" + com);
-        s.Start(args, e, dir.Path() + "/once.out");
+        s.Start(args, e, dir.path().string() + "/once.out");
         int status = 0;
         for (auto end = Clock::now() + 90s; Clock::now() < end;) {
             if (waitpid(s.pid, &status, WNOHANG) == s.pid) {
@@ -352,19 +359,19 @@ TEST_F(TwoStations, OnceExitStatusesFromTheLibrary) {
         return -1;
     };
     EXPECT_EQ(run({"--once", "--yes", "-F=" + file}, sim.SlavePath()), 1)
-        << testsupport::ReadTextFile(dir.Path() + "/once.out");
-    EXPECT_NE(testsupport::ReadTextFile(dir.Path() + "/once.out")
+        << kaprin::test::ReadTextFile(dir.path().string() + "/once.out");
+    EXPECT_NE(kaprin::test::ReadTextFile(dir.path().string() + "/once.out")
                   .find("the download failed with the library's result 1"),
               std::string::npos);
     dir.Write("config/Kaprin/Kaprin.ini", "[Comm]\nBAUD%20RATE=-5\n");
     EXPECT_EQ(run({"--once", "--yes", "-F=" + file}, sim.SlavePath()), 69);
-    const std::string refused = testsupport::ReadTextFile(dir.Path() + "/once.out");
+    const std::string refused = kaprin::test::ReadTextFile(dir.path().string() + "/once.out");
     EXPECT_NE(refused.find(sim.SlavePath() + " does not take the rate of -5 baud."),
               std::string::npos)
         << refused;
     sim.Stop();
-    EXPECT_EQ(run({"--once", "--yes", "-F=" + file}, dir.Path() + "/no-such-port"), 69)
-        << testsupport::ReadTextFile(dir.Path() + "/once.out");
+    EXPECT_EQ(run({"--once", "--yes", "-F=" + file}, dir.path().string() + "/no-such-port"), 69)
+        << kaprin::test::ReadTextFile(dir.path().string() + "/once.out");
 }
 
 } // namespace

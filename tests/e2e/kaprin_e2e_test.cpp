@@ -1,6 +1,7 @@
 // The real Kaprin program, offscreen, into scanner-sim on a pseudo-terminal.
 #include "pln_image.h"
 #include "scanner_sim_process.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,8 @@ struct Outcome {
     double seconds = 0;
 };
 
-// Runs Kaprin with the arguments and extra environment, standard error into errPath.
+// Runs Kaprin with the arguments and extra environment, standard error into errPath and
+// standard output into errPath + ".out".
 Outcome RunKaprin(const fs::path& program, const std::vector<std::string>& args,
                   const std::vector<std::string>& env, const std::string& errPath, int timeoutMs) {
     // Under the leak checker, now and then (a few runs in a hundred, under load, and never
@@ -53,6 +55,8 @@ Outcome RunKaprin(const fs::path& program, const std::vector<std::string>& args,
             putenv(const_cast<char*>(entry.c_str()));
         if (FILE* err = std::fopen(errPath.c_str(), "w"))
             dup2(fileno(err), STDERR_FILENO);
+        if (FILE* out = std::fopen((errPath + ".out").c_str(), "w"))
+            dup2(fileno(out), STDOUT_FILENO);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
@@ -77,31 +81,31 @@ Outcome RunKaprin(const fs::path& program, const std::vector<std::string>& args,
     return outcome;
 }
 
-std::string Settings(const testsupport::TempDir& dir) {
-    return testsupport::ReadTextFile(dir.Path() + "/config/Kaprin/Kaprin.ini");
+std::string Settings(const kaprin::test::TempDir& dir) {
+    return kaprin::test::ReadTextFile(dir.path().string() + "/config/Kaprin/Kaprin.ini");
 }
 
 // "-C": one automatic download into the simulator, then Kaprin closes by itself and the
 // seven run options are in the settings file.
 TEST(KaprinE2e, CloseAfterTheFirstSuccessfulDownload) {
     SKIP_WITHOUT_PSEUDO_TERMINAL();
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     testsupport::PlnLayout layout;
     layout.linesPerBank = 16;
     const std::string image = dir.Write("X.PLN", testsupport::MakePlnImage(layout));
-    const std::string simLog = dir.Path() + "/sim.log";
+    const std::string simLog = dir.path().string() + "/sim.log";
     testsupport::ScannerSimProcess sim;
     std::string error;
     ASSERT_TRUE(sim.Start({"--log", simLog}, error)) << error;
 
-    const Outcome run =
-        RunKaprin(BinDir() / "Kaprin", {"-C", "-F=" + image},
-                  {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.Path() + "/config",
-                   "RS232_COM1=" + sim.SlavePath()},
-                  dir.Path() + "/kaprin.err", 60000);
+    const Outcome run = RunKaprin(BinDir() / "Kaprin", {"-C", "-F=" + image},
+                                  {"QT_QPA_PLATFORM=offscreen",
+                                   "XDG_CONFIG_HOME=" + dir.path().string() + "/config",
+                                   "RS232_COM1=" + sim.SlavePath()},
+                                  dir.path().string() + "/kaprin.err", 60000);
     sim.Stop();
-    const std::string log = testsupport::ReadTextFile(simLog);
-    EXPECT_EQ(run.status, 0) << testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
+    const std::string log = kaprin::test::ReadTextFile(simLog);
+    EXPECT_EQ(run.status, 0) << kaprin::test::ReadTextFile(dir.path().string() + "/kaprin.err");
     EXPECT_NE(log.find("download 1 complete"), std::string::npos) << log.substr(0, 2000);
     EXPECT_EQ(log.find("download 2 complete"), std::string::npos);
 
@@ -122,30 +126,31 @@ TEST(KaprinE2e, CloseAfterTheFirstSuccessfulDownload) {
 // the settings file, by a link that stands for the adapter's stable by-id path.
 TEST(KaprinE2e, DownloadsThroughThePortMapOfTheSettingsFile) {
     SKIP_WITHOUT_PSEUDO_TERMINAL();
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     testsupport::PlnLayout layout;
     layout.linesPerBank = 8;
     const std::string image = dir.Write("X.PLN", testsupport::MakePlnImage(layout));
-    const std::string simLog = dir.Path() + "/sim.log";
+    const std::string simLog = dir.path().string() + "/sim.log";
     testsupport::ScannerSimProcess sim;
     std::string error;
     ASSERT_TRUE(sim.Start({"--log", simLog}, error)) << error;
-    const fs::path byId = fs::path(dir.Path()) / "by-id" / "usb-Sim_Scanner_0001-if00-port0";
+    const fs::path byId =
+        fs::path(dir.path().string()) / "by-id" / "usb-Sim_Scanner_0001-if00-port0";
     fs::create_directories(byId.parent_path());
     fs::create_symlink(sim.SlavePath(), byId);
-    fs::create_directories(fs::path(dir.Path()) / "config" / "Kaprin");
+    fs::create_directories(fs::path(dir.path().string()) / "config" / "Kaprin");
     dir.Write("config/Kaprin/Kaprin.ini",
               "[Comm]\nCOM%20PORT=2\nBAUD%20RATE=4\n[Ports]\nCOM3=" + byId.string() + "\n");
     for (int n = 1; n <= 20; ++n)
         unsetenv(("RS232_COM" + std::to_string(n)).c_str());
 
-    const Outcome run =
-        RunKaprin(BinDir() / "Kaprin", {"-C", "-F=" + image},
-                  {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.Path() + "/config"},
-                  dir.Path() + "/kaprin.err", 60000);
+    const Outcome run = RunKaprin(
+        BinDir() / "Kaprin", {"-C", "-F=" + image},
+        {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.path().string() + "/config"},
+        dir.path().string() + "/kaprin.err", 60000);
     sim.Stop();
-    const std::string log = testsupport::ReadTextFile(simLog);
-    EXPECT_EQ(run.status, 0) << testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
+    const std::string log = kaprin::test::ReadTextFile(simLog);
+    EXPECT_EQ(run.status, 0) << kaprin::test::ReadTextFile(dir.path().string() + "/kaprin.err");
     EXPECT_NE(log.find("download 1 complete"), std::string::npos) << log.substr(0, 2000);
     EXPECT_NE(Settings(dir).find("COM3=" + byId.string()), std::string::npos) << Settings(dir);
 }
@@ -153,30 +158,46 @@ TEST(KaprinE2e, DownloadsThroughThePortMapOfTheSettingsFile) {
 // A missing download library is named on standard error and ends Kaprin with a
 // non-zero status (no box can be answered offscreen).
 TEST(KaprinE2e, MissingLibraryEndsWithItsName) {
-    testsupport::TempDir dir;
-    const fs::path lonely = fs::path(dir.Path()) / "Kaprin";
+    kaprin::test::TempDir dir;
+    const fs::path lonely = fs::path(dir.path().string()) / "Kaprin";
     fs::copy_file(BinDir() / "Kaprin", lonely);
-    const Outcome run =
-        RunKaprin(lonely, {},
-                  {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.Path() + "/config",
-                   "LD_LIBRARY_PATH=" + dir.Path()},
-                  dir.Path() + "/kaprin.err", 30000);
-    const std::string err = testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
+    const Outcome run = RunKaprin(lonely, {},
+                                  {"QT_QPA_PLATFORM=offscreen",
+                                   "XDG_CONFIG_HOME=" + dir.path().string() + "/config",
+                                   "LD_LIBRARY_PATH=" + dir.path().string()},
+                                  dir.path().string() + "/kaprin.err", 30000);
+    const std::string err = kaprin::test::ReadTextFile(dir.path().string() + "/kaprin.err");
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.status, -1) << "hung";
     EXPECT_NE(err.find("libPellin.so"), std::string::npos) << err;
 }
 
-// Without a display and without the offscreen platform: a clear message, not a crash.
-TEST(KaprinE2e, NoDisplayIsAClearError) {
-    testsupport::TempDir dir;
-    const Outcome run = RunKaprin(BinDir() / "Kaprin", {},
-                                  {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY=",
-                                   "XDG_CONFIG_HOME=" + dir.Path() + "/config"},
-                                  dir.Path() + "/kaprin.err", 30000);
-    const std::string err = testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
-    EXPECT_EQ(run.status, 2) << err;
-    EXPECT_NE(err.find("no display"), std::string::npos) << err;
+// Without a display and without the offscreen platform: a clear message, not a crash;
+// --version and --help answer all the same.
+TEST(KaprinE2e, WithoutADisplay) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* stream; // "err" or "out"
+        const char* expected;
+    };
+    const Case cases[] = {
+        {{}, 2, "err", "no display"},
+        {{"--version"}, 0, "out", "Kaprin "},
+        {{"-A", "--help"}, 0, "out", "-F=FILE"},
+    };
+    for (const Case& c : cases) {
+        kaprin::test::TempDir dir;
+        const std::string err = dir.path().string() + "/kaprin.err";
+        const Outcome run = RunKaprin(BinDir() / "Kaprin", c.args,
+                                      {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY=",
+                                       "XDG_CONFIG_HOME=" + dir.path().string() + "/config"},
+                                      err, 30000);
+        const std::string text =
+            kaprin::test::ReadTextFile(std::string(c.stream) == "err" ? err : err + ".out");
+        EXPECT_EQ(run.status, c.status) << text;
+        EXPECT_NE(text.find(c.expected), std::string::npos) << text;
+    }
 }
 
 // Output of a shell command, or empty when it cannot be run.
@@ -195,25 +216,25 @@ std::string CommandOutput(const std::string& command) {
 // the image's SHA-256, and in the system journal where there is one.
 TEST(KaprinE2e, DownloadIsRecordedWithTheImagesHash) {
     SKIP_WITHOUT_PSEUDO_TERMINAL();
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     const std::string image = dir.Write("R.PLN", testsupport::MakePlnImage({}));
-    const std::string logFile = dir.Path() + "/line.log";
-    fs::create_directories(dir.Path() + "/config/Kaprin");
+    const std::string logFile = dir.path().string() + "/line.log";
+    fs::create_directories(dir.path().string() + "/config/Kaprin");
     dir.Write("config/Kaprin/Kaprin.ini", "[Setup]\nLogFile=" + logFile + "\n");
     testsupport::ScannerSimProcess sim;
     std::string error;
     ASSERT_TRUE(sim.Start({}, error)) << error;
-    const Outcome run =
-        RunKaprin(BinDir() / "Kaprin", {"-C", "-F=" + image},
-                  {"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.Path() + "/config",
-                   "RS232_COM1=" + sim.SlavePath()},
-                  dir.Path() + "/kaprin.err", 60000);
+    const Outcome run = RunKaprin(BinDir() / "Kaprin", {"-C", "-F=" + image},
+                                  {"QT_QPA_PLATFORM=offscreen",
+                                   "XDG_CONFIG_HOME=" + dir.path().string() + "/config",
+                                   "RS232_COM1=" + sim.SlavePath()},
+                                  dir.path().string() + "/kaprin.err", 60000);
     sim.Stop();
-    ASSERT_EQ(run.status, 0) << testsupport::ReadTextFile(dir.Path() + "/kaprin.err");
+    ASSERT_EQ(run.status, 0) << kaprin::test::ReadTextFile(dir.path().string() + "/kaprin.err");
 
     const std::string hash = CommandOutput("sha256sum '" + image + "'").substr(0, 64);
     ASSERT_EQ(hash.size(), 64u);
-    const std::string line = testsupport::ReadTextFile(logFile);
+    const std::string line = kaprin::test::ReadTextFile(logFile);
     EXPECT_NE(line.find("\tCOM1\t" + image + "\tok 0\t"), std::string::npos) << line;
     EXPECT_NE(line.find(" device=" + sim.SlavePath() + " sha256=" + hash + "\n"), std::string::npos)
         << line;

@@ -4,6 +4,7 @@
 // SIGTERM ends with status 0 and its run options saved.
 #include "pln_image.h"
 #include "scanner_sim_process.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-using testsupport::ReadTextFile;
+using kaprin::test::ReadTextFile;
 
 std::vector<std::string> Words(const std::string& text) {
     std::istringstream in(text);
@@ -44,11 +45,11 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 
 TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
     SKIP_WITHOUT_PSEUDO_TERMINAL();
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     testsupport::PlnLayout layout;
     layout.linesPerBank = 48; // 6 KB
     const std::string image = dir.Write("my images X.PLN", testsupport::MakePlnImage(layout));
-    const std::string simLog = dir.Path() + "/sim.log";
+    const std::string simLog = dir.path().string() + "/sim.log";
     testsupport::ScannerSimProcess sim;
     std::string error;
     ASSERT_TRUE(sim.Start({"--baud", "115200", "--log", simLog}, error)) << error;
@@ -63,7 +64,7 @@ TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
     for (std::string line; std::getline(unit, line);) {
         ReplaceAll(line, "%I", instance);
         ReplaceAll(line, "%i", escaped);
-        ReplaceAll(line, "%S", dir.Path() + "/state");
+        ReplaceAll(line, "%S", dir.path().string() + "/state");
         if (line.rfind("Environment=", 0) == 0)
             for (const std::string& a : Words(line.substr(12)))
                 env[a.substr(0, a.find('='))] = a.substr(a.find('=') + 1);
@@ -74,7 +75,7 @@ TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
     env["KAPRIN_IMAGE"] = image;
     // The log line on standard output too, where this test can read it without a journal.
     env["KAPRIN_OPTIONS"] = "--yes -E5 --log -";
-    env["NOTIFY_SOCKET"] = dir.Path() + "/notify";
+    env["NOTIFY_SOCKET"] = dir.path().string() + "/notify";
     // "${NAME}" stays one word, a word "$NAME" splits at white space.
     std::vector<std::string> argv;
     for (std::string word : Words(execStart)) {
@@ -107,7 +108,8 @@ TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
         return notified.find(text) != std::string::npos;
     };
 
-    const std::string out = dir.Path() + "/station.out", err = dir.Path() + "/station.err";
+    const std::string out = dir.path().string() + "/station.out",
+                      err = dir.path().string() + "/station.err";
     pid_t pid = fork();
     if (pid == 0) {
         for (const auto& [name, value] : env)
@@ -126,7 +128,7 @@ TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
     EXPECT_TRUE(waitNotified("READY=1", 30s)) << report();
     for (auto end = Clock::now() + 90s;
          ReadTextFile(out).find("\tok 0\t") == std::string::npos && Clock::now() < end;)
-        std::this_thread::sleep_for(20ms);
+        waitNotified("\x01", 1s); // read as systemd does, or the station's messages wait
     kill(pid, SIGTERM);
     int status = -1;
     for (auto end = Clock::now() + 60s; Clock::now() < end && waitpid(pid, &status, WNOHANG) == 0;)
@@ -140,7 +142,7 @@ TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
 
     EXPECT_NE(ReadTextFile(out).find("\t" + image + "\tok 0\t"), std::string::npos) << report();
     EXPECT_NE(ReadTextFile(simLog).find("download 1 complete"), std::string::npos);
-    const std::string ini = ReadTextFile(dir.Path() + "/state/kaprin/Kaprin/Kaprin.ini");
+    const std::string ini = ReadTextFile(dir.path().string() + "/state/kaprin/Kaprin/Kaprin.ini");
     for (const char* key : {"EMODE", "DTR", "RTS", "CONVERT", "QUENLAR", "START", "SHUTDOWN"})
         EXPECT_TRUE(std::regex_search(ini, std::regex(std::string("\n") + key + "=(True|False)")))
             << key << "\n"
@@ -148,20 +150,27 @@ TEST(StationService, RunsAsTheUnitRunsItAndStopsCleanlyOnSigterm) {
 }
 
 // The unit as systemd reads it, where systemd-analyze is installed: anything it says about
-// the unit (an unknown key, a bad value) is a fault.
+// the unit (an unknown key, a bad value) is a fault, and so is an exposure above 1.5.
 TEST(StationService, UnitVerifies) {
     if (system("systemd-analyze --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "systemd-analyze is not installed";
-    testsupport::TempDir dir;
-    std::filesystem::copy_file(KAPRIN_STATION_UNIT, dir.Path() + "/kaprin-station@.service");
-    const std::string report = dir.Path() + "/verify.txt";
-    const int status = system(("cd '" + dir.Path() +
+    kaprin::test::TempDir dir;
+    std::filesystem::copy_file(KAPRIN_STATION_UNIT,
+                               dir.path().string() + "/kaprin-station@.service");
+    const std::string report = dir.path().string() + "/verify.txt";
+    const int status = system(("cd '" + dir.path().string() +
                                "' && systemd-analyze verify --man=no kaprin-station@ttyS0.service "
                                "> verify.txt 2>&1")
                                   .c_str());
     EXPECT_EQ(status, 0) << ReadTextFile(report);
     EXPECT_EQ(ReadTextFile(report).find("kaprin-station@"), std::string::npos)
         << ReadTextFile(report);
+    EXPECT_EQ(system(("cd '" + dir.path().string() +
+                      "' && systemd-analyze security --offline=true --threshold=15 "
+                      "kaprin-station@.service > security.txt 2>&1")
+                         .c_str()),
+              0)
+        << ReadTextFile(dir.path().string() + "/security.txt");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "pln_image.h"
 #include "scanner_sim_process.h"
 #include "temp_dir.h"
+#include "test_process.h"
 
 #include "kaprin/core/frm_main.h"
 #include "kaprin/core/library_binding.h"

@@ -18,7 +18,7 @@ std::string WriteLanguage(const TempDir& dir) {
                    1206, 1207}) {
         text += "#" + std::to_string(id) + " T" + std::to_string(id) + "\r\n";
     }
-    for (int id = 1300; id <= 1327; ++id)
+    for (int id = 1300; id <= 1330; ++id)
         text += "#" + std::to_string(id) + " T" + std::to_string(id) + "\r\n";
     return dir.Write("Language/English.ini", text);
 }

@@ -12,9 +12,12 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace kaprin::test {
 namespace {
@@ -167,6 +170,50 @@ TEST(RunView, InformationLineTooltip) {
     ASSERT_EQ(list->count(), 3);
     list->setCurrentRow(1);
     EXPECT_EQ(list->toolTip(), list->item(1)->text());
+}
+
+} // namespace
+} // namespace kaprin::test
+
+namespace kaprin::test {
+namespace {
+
+// The usual keys: F1 the help, Ctrl+O the chooser, Ctrl+Q the close; Return presses the
+// focused button, and Start from anywhere else in the window.
+TEST(Keys, ConventionalKeys) {
+    struct Case {
+        const char* scenario;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* focus;
+        std::function<bool(GuiWorld&)> happened;
+    };
+    const Case cases[] = {
+        {"F1", Qt::Key_F1, Qt::NoModifier, "txtSFile",
+         [](GuiWorld& w) { return w.windows.helpOpened.size() == 1; }},
+        {"Ctrl+O", Qt::Key_O, Qt::ControlModifier, "txtSFile",
+         [](GuiWorld& w) { return w.windows.openDialogs.size() == 1; }},
+        {"Ctrl+Q", Qt::Key_Q, Qt::ControlModifier, "txtSFile",
+         [](GuiWorld& w) { return w.windows.closeRequested; }},
+        {"Return on Start", Qt::Key_Return, Qt::NoModifier, "cmdStart",
+         [](GuiWorld& w) { return w.pellin.checkZCalls > 0; }},
+        {"Return in the file box", Qt::Key_Return, Qt::NoModifier, "txtSFile",
+         [](GuiWorld& w) { return w.pellin.checkZCalls > 0; }},
+    };
+    for (const Case& c : cases) {
+        GuiWorld w;
+        w.dir.Write("Pelhelp.html", "<html></html>");
+        w.model->SetSFile(w.dir.Write("X.PLN", ":00000001FF\r\n"));
+        w.pellin.checkZ = {0};
+        w.windows.At(3, [&] { w.widget<QPushButton>("cmdStop")->click(); });
+        w.view->Refresh();
+        w.view->show();
+        w.view->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.view.get()));
+        w.widget(c.focus)->setFocus();
+        QTest::keyClick(w.widget(c.focus), c.key, c.modifiers);
+        EXPECT_TRUE(c.happened(w)) << c.scenario;
+    }
 }
 
 } // namespace

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace kaprin::test {
 namespace {
 
@@ -103,21 +105,81 @@ TEST(Services, ModelessWindowOpenedTwiceIsBroughtForward) {
     EXPECT_EQ(w.view->child(WindowId::frmAbout), nullptr);
 }
 
-// Questions are Yes/No boxes titled Kaprin.
+// Questions are Yes/No boxes titled Kaprin with the question icon.
 TEST(Services, YesNoBoxTitledKaprin) {
     QtWorld w;
     QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
     WhenModal([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
         title = box->windowTitle();
         text = box->text();
+        icon = box->icon();
         EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
         box->button(QMessageBox::No)->click();
     });
     EXPECT_FALSE(w.windows.AskYesNo("Send it?"));
     EXPECT_EQ(title, "Kaprin");
     EXPECT_EQ(text, "Send it?");
+    EXPECT_EQ(icon, QMessageBox::Question);
+}
+
+// A message box carries the icon of what it tells; when no viewer can show the help, a
+// box says so and names the page.
+TEST(Services, MessageBoxIcons) {
+    QtWorld w;
+    const std::string page = w.dir.Write("Pelhelp.html", "<html></html>");
+    w.dir.Write("failing/xdg-open", "#!/bin/sh\nexit 3\n");
+    std::filesystem::permissions(w.dir / "failing/xdg-open", std::filesystem::perms::owner_all);
+    std::filesystem::create_directory(w.dir / "empty");
+    struct Case {
+        const char* scenario;
+        std::function<void()> show;
+        QMessageBox::Icon icon;
+        std::string text; // a part of the box's text
+    };
+    auto helpWithPath = [&](const std::string& path) {
+        return [&w, &page, path] {
+            const QByteArray saved = qgetenv("PATH");
+            qputenv("PATH", QByteArray::fromStdString(path));
+            w.windows.OpenHelp(page);
+            qputenv("PATH", saved);
+        };
+    };
+    const std::vector<Case> cases = {
+        {"failure", [&] { w.windows.ShowMessage("Too many", MessageKind::Warning); },
+         QMessageBox::Warning, "Too many"},
+        {"fatal", [&] { w.windows.ShowMessage("Broken", MessageKind::Critical); },
+         QMessageBox::Critical, "Broken"},
+        {"viewer fails", helpWithPath(w.dir / "failing"), QMessageBox::Information, page},
+        {"no opener", helpWithPath(w.dir / "empty"), QMessageBox::Information, page},
+    };
+    for (const Case& c : cases) {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString text;
+        bool shown = false;
+        WhenModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            icon = box->icon();
+            text = box->text();
+            shown = true;
+            box->accept();
+        });
+        c.show();
+        // The help's box comes once the opener has ended.
+        QElapsedTimer waited;
+        waited.start();
+        while (!shown && waited.elapsed() < 10000) {
+            QEventLoop idle;
+            QTimer::singleShot(10, &idle, &QEventLoop::quit);
+            idle.exec();
+        }
+        EXPECT_EQ(icon, c.icon) << c.scenario;
+        EXPECT_TRUE(text.contains(QString::fromStdString(c.text)))
+            << c.scenario << ": " << text.toStdString();
+    }
 }
 
 // Waiting for a device is the run's timer, not a loop: the window handles a click

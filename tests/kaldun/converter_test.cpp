@@ -90,7 +90,7 @@ TEST_P(ConvertImage, WritesBanks) {
     const ImageCase& c = GetParam();
     put(c.files);
     ASSERT_EQ(convert(c.input), 0);
-    EXPECT_EQ(readFile(work / "X.PLN"), plnText(c.banks));
+    EXPECT_EQ(ReadTextFile(work / "X.PLN"), plnText(c.banks));
 }
 
 const Bytes c32 = counting(32, 0x40);
@@ -296,7 +296,7 @@ TEST_P(ConvertFailure, LeavesPlnUntouched) {
     writeFile(work / "X.PLN", "old image\r\n");
     const std::vector<std::string> before = listDir(work.path());
     EXPECT_EQ(convert(c.input), c.code);
-    EXPECT_EQ(readFile(work / "X.PLN"), "old image\r\n");
+    EXPECT_EQ(ReadTextFile(work / "X.PLN"), "old image\r\n");
     EXPECT_EQ(listDir(work.path()), before);
 }
 
@@ -362,7 +362,7 @@ TEST_F(Convert, PlnModeIsUsualOrKept) {
             ::chmod((work / "X.PLN").c_str(), old);
         }
         EXPECT_EQ(convert("X.HEX"), 0);
-        EXPECT_EQ(readFile(work / "X.PLN"), plnText({{data(0x4000, c4)}}));
+        EXPECT_EQ(ReadTextFile(work / "X.PLN"), plnText({{data(0x4000, c4)}}));
         struct stat st;
         ASSERT_EQ(::stat((work / "X.PLN").c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, old != 0 ? old : 0644u) << std::oct << old;
@@ -376,7 +376,7 @@ TEST_F(Convert, PlnModeIsUsualOrKept) {
 TEST_F(Convert, EmptyInputGivesEightEmptyBlocks) {
     put({{"X.HEX", ""}});
     EXPECT_EQ(convert("X.HEX"), 0);
-    EXPECT_EQ(readFile(work / "X.PLN"), plnText({}));
+    EXPECT_EQ(ReadTextFile(work / "X.PLN"), plnText({}));
 }
 
 // Runs a conversion in a child process, so that one that hangs fails the test instead of
@@ -480,7 +480,8 @@ TEST_F(Convert, LeavesCurrentFolderAlone) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(listDir(cwd.path()).size(), 8u);
     for (int b = 0; b < 8; ++b)
-        EXPECT_EQ(readFile(cwd / ("Flash.B0" + std::to_string(b))), "mine " + std::to_string(b));
+        EXPECT_EQ(ReadTextFile(cwd / ("Flash.B0" + std::to_string(b))),
+                  "mine " + std::to_string(b));
 }
 
 // A bank file that cannot be opened while the PLN is written fails the conversion, never a
@@ -494,7 +495,7 @@ TEST_F(Convert, MissingBankFileWhileWritingPln) {
                 writeFile(folder.bankPath(b), "");
         writeFile(work / "X.PLN", "old image\r\n");
         EXPECT_EQ(kaldun::writePln(folder, work / "X.PLN"), kaldun::Result::BankFileFailed);
-        EXPECT_EQ(readFile(work / "X.PLN"), "old image\r\n");
+        EXPECT_EQ(ReadTextFile(work / "X.PLN"), "old image\r\n");
         EXPECT_EQ(listDir(work.path()), std::vector<std::string>{"X.PLN"});
     }
 }

@@ -41,13 +41,13 @@ TEST_P(Fixture, MatchesExpectedPln) {
     const FixtureCase& c = GetParam();
     std::vector<std::pair<std::string, int>> copies;
     for (const auto& [name, page] : c.files) {
-        writeFile(work / name, readFile(kFixtures + "/" + name));
+        writeFile(work / name, ReadTextFile(kFixtures + "/" + name));
         copies.emplace_back(work / name, page);
     }
     const std::string input = c.files.front().first;
     const std::string plnName = input.substr(0, input.size() - 3) + "PLN";
     ASSERT_EQ(callKaldun((work / input).c_str()), 0);
-    const std::string pln = readFile(work / plnName);
+    const std::string pln = ReadTextFile(work / plnName);
 
     std::string error;
     const Image fromPln = imageOfPln(pln, error);
@@ -58,7 +58,7 @@ TEST_P(Fixture, MatchesExpectedPln) {
 
     if (std::getenv("KALDUN_UPDATE_GOLDEN"))
         writeFile(kFixtures + "/" + plnName, pln);
-    EXPECT_EQ(pln, readFile(kFixtures + "/" + plnName)) << "PLN differs from " << plnName;
+    EXPECT_EQ(pln, ReadTextFile(kFixtures + "/" + plnName)) << "PLN differs from " << plnName;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -80,8 +80,10 @@ TEST(FixtureTools, SegmentAndLinearFormsAgree) {
     const Image segments = imageOfHex({{kFixtures + "/srec_segments.hex", -1}});
     EXPECT_FALSE(segments.empty());
     EXPECT_EQ(imageOfHex({{kFixtures + "/srec_linear.hex", -1}}), segments);
-    EXPECT_NE(readFile(kFixtures + "/srec_segments.hex"), readFile(kFixtures + "/srec_linear.hex"));
-    EXPECT_EQ(readFile(kFixtures + "/srec_segments.PLN"), readFile(kFixtures + "/srec_linear.PLN"));
+    EXPECT_NE(ReadTextFile(kFixtures + "/srec_segments.hex"),
+              ReadTextFile(kFixtures + "/srec_linear.hex"));
+    EXPECT_EQ(ReadTextFile(kFixtures + "/srec_segments.PLN"),
+              ReadTextFile(kFixtures + "/srec_linear.PLN"));
 }
 
 } // namespace

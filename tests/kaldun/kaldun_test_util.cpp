@@ -1,5 +1,7 @@
 #include "kaldun_test_util.h"
 
+#include "kaldun/kaldun.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -38,13 +40,6 @@ Bytes counting(std::size_t n, uint8_t first) {
     return bytes;
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void writeFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
     out << text;
@@ -65,23 +60,8 @@ std::vector<std::string> listDir(const std::string& dir) {
     return names;
 }
 
-TempDir::TempDir() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kaldun-test-XXXXXX";
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-}
-
 int32_t callKaldun(const char* path) {
-    using Fn = int32_t (*)(const char*);
+    using Fn = decltype(&::KALDUN);
     static const Fn fn = [] {
         const std::string dir = std::filesystem::read_symlink("/proc/self/exe").parent_path();
         void* lib = ::dlopen((dir + "/libKALDUN.so").c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -200,7 +180,7 @@ Image imageOfHex(const std::vector<std::pair<std::string, int>>& files) {
     Image image;
     for (const auto& [path, filePage] : files) {
         int page = filePage < 0 ? 0 : filePage;
-        for (const std::string& line : splitLines(readFile(path), true)) {
+        for (const std::string& line : splitLines(ReadTextFile(path), true)) {
             uint16_t address;
             uint8_t type;
             Bytes data;

@@ -2,6 +2,8 @@
 // the library's export loaded by name, and an independent reading of PLN and HEX images.
 #pragma once
 
+#include "temp_dir.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -15,22 +17,13 @@ using Bytes = std::vector<uint8_t>;
 std::string rec(uint16_t address, uint8_t type, const Bytes& data, char lead = ':');
 Bytes counting(std::size_t n, uint8_t first = 0);
 
-std::string readFile(const std::string& path);
+using kaprin::test::ReadTextFile;
 void writeFile(const std::string& path, const std::string& text);
 bool exists(const std::string& path);
 std::vector<std::string> listDir(const std::string& dir);
 
 // A scratch folder removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using kaprin::test::TempDir;
 
 // KALDUN resolved by name from libKALDUN.so beside the test executable.
 int32_t callKaldun(const char* path);

@@ -58,7 +58,7 @@ TEST_F(SrecCat, RecordSizesAndPageRecords) {
         SCOPED_TRACE(options);
         ASSERT_EQ(convert(options), 0);
         std::string error;
-        const Image pln = imageOfPln(readFile(work / "X.PLN"), error);
+        const Image pln = imageOfPln(ReadTextFile(work / "X.PLN"), error);
         EXPECT_EQ(error, "");
         EXPECT_EQ(pln, imageOfHex({{work / "X.HEX", -1}}));
         EXPECT_EQ(pln.size(), 20000u + 20000u + 5000u);
@@ -71,7 +71,7 @@ TEST_F(SrecCat, RecordAcrossPageEndRefused) {
     const std::string cmd = "srec_cat " + bin + " -binary -crop 0 300 -offset 0x1FF00 -o " +
                             (work / "X.HEX") + " -intel -obs=255";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    EXPECT_NE(readFile(work / "X.HEX").find(":2DFFFF00"), std::string::npos);
+    EXPECT_NE(ReadTextFile(work / "X.HEX").find(":2DFFFF00"), std::string::npos);
     EXPECT_EQ(callKaldun((work / "X.HEX").c_str()), 7);
     EXPECT_FALSE(exists(work / "X.PLN"));
 }

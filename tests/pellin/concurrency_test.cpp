@@ -2,7 +2,7 @@
 #include "engine.h"
 #include "fake_port.h"
 #include "pln_image.h"
-#include "scanner_sim_process.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ TEST(Concurrency, PollingFollowsAGoodJob) {
     port.device = FakePort::AckEverything();
     port.yieldInWaits = true;
     pellin::Engine engine(port.Transport(), port.Clock());
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     testsupport::PlnLayout layout;
     layout.linesPerBank = 40;
     const std::string path = dir.Write("image.pln", testsupport::MakePlnImage(layout));
@@ -63,7 +63,7 @@ TEST(Concurrency, PollingFollowsAGoodJob) {
 // A failed job whose percent reaches 100 has published its code first: a poll that sees 100
 // and then reads the code sees the failure.
 TEST(Concurrency, CodeIsPublishedBeforeFinalPercent) {
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     // Data lines to the very end of the file: the running job stands at 99.
     std::string image;
     for (unsigned i = 0; i < 30; ++i)
@@ -101,7 +101,7 @@ TEST(Concurrency, OneWorkerAtATime) {
         ++launched;
         return pellin::Engine::DetachedThread()(std::move(job));
     });
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     const std::string path = dir.Write("a.pln", testsupport::DataRecord(0, {1}) + "\r\n");
     std::atomic<bool> go{false};
     std::vector<std::thread> callers;
@@ -135,7 +135,7 @@ TEST(Concurrency, TwoPortsStayApart) {
     failing.device = FakePort::FrameReplies({ACK, ACK, 0x1B});
     pellin::Engine first(good.Transport(), good.Clock());
     pellin::Engine second(failing.Transport(), failing.Clock());
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     const std::string path = dir.Write("a.pln", testsupport::DataRecord(0, {1}) + "\r\n");
     first.BotLoad(path.c_str());
     second.BotLoad(path.c_str());

@@ -4,7 +4,7 @@
 #include "fake_port.h"
 #include "pln_image.h"
 #include "record.h"
-#include "scanner_sim_process.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +78,7 @@ protected:
                               jobs.push_back(std::move(job));
                               return true;
                           }};
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
 };
 
 // While a worker runs, a second job and every probe are refused (a probe after waiting for

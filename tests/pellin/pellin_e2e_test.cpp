@@ -1,7 +1,9 @@
 // libPellin.so through the real serial component into scanner-sim on a pseudo-terminal.
-#include "pellin.h"
+#include "pellin/pellin.h"
 #include "pln_image.h"
 #include "scanner_sim_process.h"
+#include "temp_dir.h"
+#include "test_process.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +74,7 @@ protected:
     }
 
     void StartSim(std::vector<std::string> options) {
-        log = dir.Path() + "/sim.log";
+        log = dir.path().string() + "/sim.log";
         options.push_back("--log");
         options.push_back(log);
         std::string error;
@@ -91,10 +93,10 @@ protected:
     // The log once the simulator has written its totals.
     std::string StoppedLog() {
         sim.Stop();
-        return testsupport::ReadTextFile(log);
+        return kaprin::test::ReadTextFile(log);
     }
 
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     ScannerSimProcess sim;
     std::string log;
 };
@@ -149,7 +151,7 @@ TEST_F(EndToEnd, ProbesOnSilentLine) {
 
 // A port that cannot be opened: CheckZ -1, and a job ends with code 4.
 TEST_F(EndToEnd, MissingPort) {
-    testsupport::MapComPort(1, dir.Path() + "/no-such-tty");
+    testsupport::MapComPort(1, dir.path().string() + "/no-such-tty");
     ASSERT_EQ(usePort(0, 115200), 0);
     EXPECT_EQ(CheckZ(), -1);
     EXPECT_EQ(CheckDevice(), 0);
@@ -182,7 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
     Device, Faults,
     ::testing::Values(FaultCase{"esc on a data line", {"--esc-at", "6"}, 3},
                       FaultCase{"five naks", {"--nak-at", "5,6,7,8,9"}, 2},
-                      FaultCase{"five other bytes", {"--reply-at", "5,6,7,8,9:41"}, 4},
+                      FaultCase{
+                          "five other bytes: a noisy line", {"--reply-at", "5,6,7,8,9:41"}, 6},
                       FaultCase{"every frame refused", {"--refuse-rate", "1"}, 4}));
 
 // The library sends lines as read; a device that checks them refuses a corrupt one: code 2.

@@ -3,7 +3,7 @@
 #include "fake_port.h"
 #include "pln_image.h"
 #include "record.h"
-#include "scanner_sim_process.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ TEST_P(LineControl, SetsLinesInOrder) {
     port.device = FakePort::AckEverything();
     engine.PowerOn(c.powerOn);
     engine.BootOn(c.bootOn);
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     engine.BotLoad(dir.Write("a.pln", testsupport::DataRecord(0, {1}) + "\r\n").c_str());
     std::vector<std::string> expected{"OpenPort"};
     expected.insert(expected.end(), c.calls.begin(), c.calls.end());

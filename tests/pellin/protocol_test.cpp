@@ -4,7 +4,7 @@
 #include "image_file.h"
 #include "pln_image.h"
 #include "record.h"
-#include "scanner_sim_process.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ class Protocol : public ::testing::Test {
 protected:
     FakePort port;
     pellin::Engine engine{port.Transport(), port.Clock(), Inline()};
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
 
     // Writes after the two end frames of a good link start.
     std::vector<std::string> JobFrames() const {
@@ -101,22 +101,31 @@ TEST_P(SendAndWait, CountsRefusalsAndTimesOut) {
         EXPECT_EQ(w, pellin::kEndFrame);
 }
 
-// Each refusal lets the line settle before the frame goes again.
-constexpr uint32_t Q = pellin::kQuietAfterRefusalMs;
+// A NAK sends the frame again at once; after a byte that is no answer the frame goes again
+// when its answer is due, 12 + 4 characters at the default 9600 baud and 20 ms after it left.
+constexpr uint32_t S = 17 + 20;
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, SendAndWait,
     ::testing::Values(
         SendCase{"ack", {ACK}, pellin::kOk, 1, 1},
-        SendCase{"three naks then ack", {NAK, NAK, NAK, ACK}, pellin::kOk, 4, 4 + 3 * Q},
+        SendCase{"three naks then ack", {NAK, NAK, NAK, ACK}, pellin::kOk, 4, 4},
+        SendCase{"four naks then 41", {NAK, NAK, NAK, NAK, 0x41}, pellin::kRefusedOther, 5, 5},
         SendCase{
-            "four naks then 41", {NAK, NAK, NAK, NAK, 0x41}, pellin::kRefusedOther, 5, 5 + 4 * Q},
-        SendCase{
-            "four 41 then nak", {0x41, 0x41, 0x41, 0x41, NAK}, pellin::kRefusedNak, 5, 5 + 4 * Q},
+            "four 41 then nak", {0x41, 0x41, 0x41, 0x41, NAK}, pellin::kRefusedNak, 5, 1 + 4 * S},
+        SendCase{"five 41", {0x41, 0x41, 0x41, 0x41, 0x41}, pellin::kNoisyLine, 5, 1 + 4 * S},
         SendCase{"esc", {ESC}, pellin::kProgramFail, 1, 1},
-        SendCase{"esc after a nak", {NAK, ESC}, pellin::kProgramFail, 2, 2 + Q},
+        SendCase{"esc after a nak", {NAK, ESC}, pellin::kProgramFail, 2, 2},
         SendCase{"silence", {NONE}, pellin::kTimeOut, 1, 2000},
-        SendCase{"nak then silence", {NAK, NONE}, pellin::kTimeOut, 2, 2001 + Q}));
+        SendCase{"nak then silence", {NAK, NONE}, pellin::kTimeOut, 2, 2001}));
+
+// A stray byte every millisecond for ms milliseconds.
+std::vector<Answer> Babble(uint32_t ms) {
+    std::vector<Answer> bytes;
+    for (uint32_t at = 1; at <= ms; ++at)
+        bytes.push_back({'?', at});
+    return bytes;
+}
 
 struct StrayCase {
     const char* scenario;
@@ -149,9 +158,11 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, StrayBytes,
     ::testing::Values(StrayCase{"a second ack", {{{ACK}, {ACK}}, {{NAK}}, {{ACK}}}, "ABB"},
                       StrayCase{"noise after the ack", {{{ACK}, {'?'}}, {{NAK}}, {{ACK}}}, "ABB"},
-                      StrayCase{"noise before a late answer",
-                                {{{'?', 1}, {ACK, 60}}, {{ACK, 70}}, {{NAK, 20}}, {{ACK}}},
-                                "AABB"}));
+                      StrayCase{"noise ahead of the answer",
+                                {{{'?', 1}, {ACK, 3}}, {{ACK, 2}}, {{NAK, 2}}, {{ACK}}},
+                                "AABB"},
+                      // A line never quiet for long still gets the frame sent again.
+                      StrayCase{"a babbling line", {Babble(40), {}, {{ACK}}, {{ACK}}}, "AAAB"}));
 
 // A wrap of the tick counter during the wait changes nothing.
 TEST(SendAndWaitClock, TimeOutAcrossTickWrap) {
@@ -199,7 +210,7 @@ class ReadLine : public ::testing::TestWithParam<LineCase> {};
 // Lines keep the text before the first character of code 32 or less, then LF.
 TEST_P(ReadLine, TrimsAndEnds) {
     const LineCase& c = GetParam();
-    testsupport::TempDir dir;
+    kaprin::test::TempDir dir;
     pellin::ImageFile file;
     ASSERT_TRUE(file.Open(dir.Write("image.pln", c.file).c_str()));
     char line[pellin::kLineBufferSize];
@@ -378,7 +389,7 @@ TEST_P(LinkStart, SynchronisesWithEndFrames) {
     if (!c.linked)
         replies.insert(replies.end(), 8, NONE);
     port.device = FakePort::FrameReplies(replies);
-    engine.BotLoad(dir.Write("missing-dir/none.pln", "").c_str()); // no file: code 5 when linked
+    engine.BotLoad((dir / "missing-dir/none.pln").c_str()); // no file: code 5 when linked
     size_t syncFrames = 0;
     while (syncFrames < port.writes.size() && port.writes[syncFrames] == pellin::kEndFrame)
         ++syncFrames;
@@ -447,15 +458,15 @@ TEST_F(Protocol, OverlongLineEndsJobWithCode4) {
 // A folder given as image cannot be read: code 5, nothing sent after the link start.
 TEST_F(Protocol, UnreadableImage) {
     port.device = FakePort::AckEverything();
-    engine.BotLoad(dir.Path().c_str());
+    engine.BotLoad(dir.path().string().c_str());
     EXPECT_EQ(port.writes.size(), 2u);
     EXPECT_EQ(engine.getError(), 5);
 }
 
 // A FIFO is refused without waiting for a writer (one comes after 4 s to end a wait).
 TEST(ImageFile, FifoIsRefusedAtOnce) {
-    testsupport::TempDir dir;
-    const std::string fifo = dir.Path() + "/fifo.pln";
+    kaprin::test::TempDir dir;
+    const std::string fifo = dir.path().string() + "/fifo.pln";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     pellin::ImageFile file;
     auto opened = std::async(std::launch::async, [&] { return file.Open(fifo.c_str()); });
@@ -525,7 +536,7 @@ TEST_F(Protocol, FailedJobEndsAtLastPercentPlusOne) {
     engine.BotLoad(dir.Write("a.pln", testsupport::MakePlnImage(layout)).c_str());
     // First data line acknowledged, second timed out.
     pellin::ImageFile file;
-    ASSERT_TRUE(file.Open((dir.Path() + "/a.pln").c_str()));
+    ASSERT_TRUE(file.Open((dir.path().string() + "/a.pln").c_str()));
     char line[pellin::kLineBufferSize];
     for (int i = 0; i < 3; ++i)
         file.ReadLine(line);

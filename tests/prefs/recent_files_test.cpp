@@ -61,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         AddCase{"two_entries", {"A", "B"}, "B", {"B", "A", "", ""}},
         AddCase{"empty_path_ignored", {"A", "B", "C", "D"}, "", {"A", "B", "C", "D"}}));
 
-// The menu shows each stored entry by its file name, and the separator with the first.
+// The menu shows each stored entry by its file name, its full path as the tip, and the
+// separator with the first.
 TEST_F(RecentTest, MenuFollowsTheStore) {
     main.RefreshRecentMenu();
     EXPECT_FALSE(main.mnuLine2.visible);
@@ -80,6 +81,8 @@ TEST_F(RecentTest, MenuFollowsTheStore) {
     EXPECT_EQ(main.mnuRF[0].caption, "");
     EXPECT_EQ(main.mnuRF[1].caption, "X.PLN");
     EXPECT_EQ(main.mnuRF[2].caption, "X.PLN");
+    EXPECT_EQ(main.mnuRF[1].tooltip, "/b/X.PLN");
+    EXPECT_EQ(main.mnuRF[2].tooltip, "/a/X.PLN");
     EXPECT_TRUE(main.mnuRF[2].visible);
     EXPECT_FALSE(main.mnuRF[3].visible);
 }

@@ -36,21 +36,41 @@ TEST(StablePathOf, ASharedByIdNameFallsBackToTheSocket) {
 TEST(PortProblemText, SaysWhyAndWhatToDo) {
     LangTable english; // no file loaded: the built-in English texts
     const std::string dev = "/dev/ttyUSB0";
-    EXPECT_EQ(PortProblemText({PortCondition::Usable, 0, 0, dev, "dialout", 9600}, english), "");
+    EXPECT_EQ(PortProblemText({PortCondition::Usable, 0, 0, dev, "dialout", "", 9600}, english),
+              "");
     std::set<std::string> texts;
     for (auto c : {PortCondition::Missing, PortCondition::NoPermission, PortCondition::Busy,
-                   PortCondition::NotATerminal, PortCondition::Failed, PortCondition::BadRate}) {
-        const std::string text = PortProblemText({c, 5, 0, dev, "", 230400}, english);
+                   PortCondition::NotATerminal, PortCondition::Failed, PortCondition::BadRate,
+                   PortCondition::Console}) {
+        const std::string text = PortProblemText({c, 5, 0, dev, "", "", 230400}, english);
         EXPECT_NE(text.find(dev), std::string::npos) << text;
         EXPECT_TRUE(texts.insert(text).second) << text;
     }
-    EXPECT_EQ(PortProblemText({PortCondition::NoPermission, 13, 0, dev, "dialout", 9600}, english),
-              "You may not open /dev/ttyUSB0: it belongs to the group dialout. Run \"sudo usermod "
-              "-aG dialout $USER\", then log out and in again.");
+    EXPECT_EQ(
+        PortProblemText({PortCondition::NoPermission, 13, 0, dev, "dialout", "", 9600}, english),
+        "You may not open /dev/ttyUSB0: it belongs to the group dialout. Run \"sudo usermod "
+        "-aG dialout $USER\", then log out and in again.");
+    EXPECT_EQ(PortProblemText({PortCondition::NoPermission, 13, 0, dev, "", "root"}, english),
+              "You may not open /dev/ttyUSB0 (owner root), and no group may read and write it. An "
+              "administrator must grant you access, for instance with a udev rule.");
     LangTable chinese;
     chinese.LoadText("#1522 %1 正被其他程式使用（程序 %2）。\n");
-    EXPECT_EQ(PortProblemText({PortCondition::Busy, 16, 4242, dev, "", 9600}, chinese),
+    EXPECT_EQ(PortProblemText({PortCondition::Busy, 16, 4242, dev, "", "", 9600}, chinese),
               "/dev/ttyUSB0 正被其他程式使用（程序 4242）。");
+}
+
+// Joining the owning group is advised only when it may read and write, and is not root's.
+TEST(GroupGrantsAccess, OnlyAReadWriteGroupOtherThanRoot) {
+    const struct {
+        unsigned mode, gid;
+        bool grants;
+    } cases[] = {{020660, 20, true},
+                 {020600, 20, false},
+                 {020640, 20, false},
+                 {020620, 20, false},
+                 {020660, 0, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(GroupGrantsAccess(c.mode, c.gid), c.grants) << std::oct << c.mode << " " << c.gid;
 }
 
 // Only a probe that finds the port unusable asks the serial component why, for the port
@@ -76,6 +96,27 @@ TEST(SerialLine, AsksWhyOnlyWhenThePortCannotBeUsed) {
     line.usePort(0, 9600);
     EXPECT_EQ(line.CheckZ(), -1);
     EXPECT_EQ(problems.size(), 1u);
+}
+
+// A time-out on a device that has gone is reported as removed; one on a device still there,
+// and every other code, pass without a word.
+TEST(SerialLine, TimeOutOnAGoneDeviceSaysRemoved) {
+    test::FakePellin library;
+    test::FakeSerial serial;
+    serial.probes["COM1"] = {PortCondition::Missing, 2, 0, "/dev/ttyUSB0", ""};
+    SerialLine line(library, &serial);
+    std::vector<std::string> said;
+    LangTable english;
+    line.onProblem = [&](const PortState& s) { said.push_back(PortProblemText(s, english)); };
+    line.usePort(0, 9600);
+    library.errors = {4, 1};
+    EXPECT_EQ(line.getError(), 4);
+    EXPECT_EQ(line.getError(), 1);
+    serial.probes["COM1"].condition = PortCondition::Usable;
+    library.errors = {1};
+    EXPECT_EQ(line.getError(), 1);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind("/dev/ttyUSB0 was removed during the transfer", 0), 0u) << said[0];
 }
 
 // The stored rate, the map and the one reading of a COM name.

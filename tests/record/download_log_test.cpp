@@ -32,8 +32,8 @@ StampedRecord Stamped(int port, std::string image, RecordOutcome outcome, int co
     return s;
 }
 
-// Six columns whatever the outcome; an interrupted transfer shows no code, and a file
-// name with a line end still makes one line.
+// Six columns whatever the outcome; an interrupted transfer shows no code, and no byte of
+// a field can start a column or a line.
 TEST(DownloadLog, LineColumns) {
     StampedRecord good = Stamped(2, "/fw/X 1.PLN", RecordOutcome::Ok, 0);
     good.record.durationMs = 12345;
@@ -43,11 +43,12 @@ TEST(DownloadLog, LineColumns) {
               "2026-12-08 07:41:02 +0100\tCOM3\t/fw/X 1.PLN\tok 0\t12.345 s\t8 blocks host=st3 "
               "device=/dev/ttyUSB0 sha256=ab01");
 
-    StampedRecord bad = Stamped(19, "/fw/odd\nname.PLN", RecordOutcome::Failed, 2);
+    StampedRecord bad = Stamped(19, "/fw/o\td\nd\r\\\x01\x7f.PLN\tok 0", RecordOutcome::Failed, 2);
     bad.record.durationMs = 40;
+    bad.device = "/dev/tty\tX";
     EXPECT_EQ(FormatLogLine(bad, LocalTime(2027, 1, 31, 23, 5, 9), -(3 * 3600 + 1800)),
-              "2027-01-31 23:05:09 -0330\tCOM20\t/fw/odd name.PLN\tfailed 2\t0.040 s\t0 blocks "
-              "host=st3 device=/dev/ttyUSB0 sha256=-");
+              "2027-01-31 23:05:09 -0330\tCOM20\t/fw/o\\td\\nd\\r\\\\\\x01\\x7F.PLN\\tok 0\tfailed "
+              "2\t0.040 s\t0 blocks host=st3 device=/dev/tty\\tX sha256=-");
 
     StampedRecord cut = Stamped(0, "/fw/Y.PLN", RecordOutcome::Interrupted, 0);
     EXPECT_NE(FormatLogLine(cut, LocalTime(2027, 1, 1, 0, 0, 0), 0).find("\tinterrupted\t"),
@@ -93,8 +94,17 @@ TEST(DownloadLog, Sha256OfFile) {
     EXPECT_EQ(Sha256OfFile(dir.path().string()), "");
 }
 
-// The writer appends to the path it is given at each transfer and reports a file it
-// cannot write, without stopping.
+// A line cut short by a full disk is not glued to the next one.
+TEST(DownloadLog, LineAfterACutLineStartsAfresh) {
+    kaprin::test::TempDir dir;
+    const std::string path = dir.Write("cut.log", "2026-12-08 07:41:02 +0100\tCOM3\t/fw/X");
+    ASSERT_EQ(AppendLine(path, "next"), "");
+    ASSERT_EQ(AppendLine(path, "last"), "");
+    EXPECT_EQ(dir.Read("cut.log"), "2026-12-08 07:41:02 +0100\tCOM3\t/fw/X\nnext\nlast\n");
+}
+
+// The writer appends to the path it is given at each transfer, reports a file it cannot
+// write once, counts the lines lost, and says so when writing works again.
 TEST(DownloadLog, WriterFollowsTheChosenFile) {
     kaprin::test::TempDir dir;
     std::string path = dir / "a.log";
@@ -102,19 +112,26 @@ TEST(DownloadLog, WriterFollowsTheChosenFile) {
                         [](std::int32_t index) { return "/dev/ttyS" + std::to_string(index); });
     std::vector<std::string> errors;
     writer.onLogError = [&](const std::string& p, const std::string&) { errors.push_back(p); };
+    std::vector<int> recovered;
+    writer.onLogRecovered = [&](const std::string&, int lost) { recovered.push_back(lost); };
     DownloadRecord r;
     r.image = "/fw/X.PLN";
     r.outcome = RecordOutcome::Ok;
     writer.Write(r);
     path = dir / "no/such/b.log";
     writer.Write(r);
+    r.outcome = RecordOutcome::Interrupted;
+    writer.Write(r);
+    path = dir / "a.log";
+    writer.Write(r);
     path.clear();
     writer.Write(r);
     EXPECT_NE(dir.Read("a.log").find("\tCOM1\t/fw/X.PLN\tok 0\t"), std::string::npos);
     EXPECT_NE(dir.Read("a.log").find(" device=/dev/ttyS0 "), std::string::npos);
     EXPECT_EQ(errors, std::vector<std::string>{dir / "no/such/b.log"});
-    EXPECT_EQ(writer.transfers(), 3);
-    EXPECT_EQ(writer.good(), 3);
+    EXPECT_EQ(recovered, std::vector<int>{2});
+    EXPECT_EQ(SummaryText(writer, 1), "5 download(s): 2 good, 0 failed, 3 interrupted; 1 "
+                                      "alert(s); 2 record(s) not written to the log file");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // master side.
 #include "rs232/rs232.h"
 #include "scanner_sim_process.h"
+#include "test_process.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QLockFile>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -94,6 +97,28 @@ TEST(QSettingsStore, TwoCopiesSeeEachOthersWrites) {
     EXPECT_EQ(third.ReadSetting("Comm", "COM PORT"), "3");
     EXPECT_EQ(third.ReadSetting("Comm", "BAUD RATE"), "1");
     EXPECT_EQ(third.ReadSetting("Setup", "RTS"), "True");
+}
+
+// A write waits a bounded time for a lock another process holds, names the holder once,
+// and works again once the lock is let go.
+TEST(QSettingsStore, HeldLockFailsAWriteInBoundedTime) {
+    TempDir dir;
+    QSettingsStore store(Ini(dir));
+    store.lockWaitMs = 200;
+    std::vector<std::string> problems;
+    store.onLockHeld = [&](const std::string& text) { problems.push_back(text); };
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir / "Kaprin")));
+    QLockFile held(Ini(dir) + ".lock");
+    ASSERT_TRUE(held.tryLock(0));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(store.WriteSetting("Comm", "COM PORT", "3"));
+    EXPECT_FALSE(store.WriteSetting("Comm", "COM PORT", "4"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("process " + std::to_string(getpid())), std::string::npos);
+    held.unlock();
+    EXPECT_TRUE(store.WriteSetting("Comm", "COM PORT", "5"));
+    EXPECT_EQ(QSettingsStore(Ini(dir)).ReadSetting("Comm", "COM PORT"), "5");
 }
 
 // A hand-edited value with bare commas is kept as text, not lost.

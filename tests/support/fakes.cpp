@@ -51,8 +51,9 @@ bool FakeWindows::AskYesNo(const std::string& text) {
     return yes;
 }
 
-void FakeWindows::ShowMessage(const std::string& text) {
+void FakeWindows::ShowMessage(const std::string& text, MessageKind kind) {
     messages.push_back(text);
+    messageKinds.push_back(kind);
     Log("ShowMessage:" + text);
 }
 

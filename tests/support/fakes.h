@@ -3,7 +3,7 @@
 // record what the model asked of them, in one shared call log where order matters.
 #pragma once
 
-#include "kaprin/core/ports.h"
+#include "kaprin/base/ports.h"
 #include "kaprin/prefs/serial_devices.h"
 
 #include <deque>
@@ -55,6 +55,7 @@ public:
     // What the model asked.
     std::vector<std::string> questions;
     std::vector<std::string> messages;
+    std::vector<MessageKind> messageKinds;
     std::vector<FileDialog> openDialogs;
     std::vector<FileDialog> saveDialogs;
     std::vector<WindowId> shown, shownModal, closed;
@@ -73,7 +74,7 @@ public:
     std::function<void(WindowId)> onModal;
 
     bool AskYesNo(const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, MessageKind kind) override;
     std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) override;
     std::optional<std::string> ChooseSaveFile(const FileDialog& dialog) override;
     void Beep() override;

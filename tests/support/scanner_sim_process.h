@@ -41,31 +41,6 @@ private:
     std::string slavePath_;
 };
 
-// Points port COM<number> of the serial component at path for this process.
-void MapComPort(int number, const std::string& path);
-
-// Reads a whole text file; empty when it cannot be read.
-std::string ReadTextFile(const std::string& path);
-
-// CPU seconds (user and system) a running process, or one of its threads, has used so far;
-// -1 when /proc does not tell.
-double CpuSeconds(pid_t pid, pid_t thread = 0);
-
-// A fresh directory under the system's temporary folder, removed with its files at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return path_; }
-    // Writes text to a file in the directory and returns its path.
-    std::string Write(const std::string& name, const std::string& text) const;
-
-private:
-    std::string path_;
-};
-
 } // namespace testsupport
 
 // Skips the current test when no pseudo-terminal can be had.

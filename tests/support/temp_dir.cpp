@@ -41,7 +41,11 @@ std::string TempDir::Write(const std::string& name, const std::string& content) 
 }
 
 std::string TempDir::Read(const std::string& name) const {
-    std::ifstream in((path_ / name).string(), std::ios::binary);
+    return ReadTextFile((path_ / name).string());
+}
+
+std::string ReadTextFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();

@@ -27,4 +27,7 @@ private:
     std::filesystem::path path_;
 };
 
+// Reads a whole file; empty when it cannot be read.
+std::string ReadTextFile(const std::string& path);
+
 } // namespace kaprin::test

@@ -34,13 +34,19 @@ protected:
     }
 };
 
-// Right after start-up every step is enabled; a click empties the file box.
-TEST_F(SegmentStepsTest, StartUpState) {
-    main.SetSFile(dir.Write("X.PLN", ""));
-    EXPECT_EQ(Enabled(), "EEEEEE");
-    main.cmdStep_Click(4);
-    EXPECT_EQ(main.txtSFile.text, "");
-    EXPECT_EQ(main.txtCStatus.text, "第五段");
+// Start-up already disables the steps of empty and missing slots, and leaves the status
+// text alone.
+TEST_F(SegmentStepsTest, StartUpChecksTheStoredSet) {
+    const std::string two = dir.Write("seg/2.PLN", "");
+    Store(1, "");
+    Store(2, two);
+    Store(3, dir / "seg/missing.PLN");
+    main.Form_Load();
+    EXPECT_EQ(Enabled(), "-E----");
+    EXPECT_NE(main.SB1.panel1, kSetIncomplete);
+    main.cmdStep_Click(1);
+    EXPECT_EQ(main.txtSFile.text, two);
+    EXPECT_EQ(main.txtCStatus.text, "第二段");
 }
 
 // The check: set and existing slots pass, empty, missing and folder slots fail.

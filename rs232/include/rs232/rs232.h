@@ -25,7 +25,8 @@ enum {
     RS232_OK = 0,
     RS232_ERR_ARGUMENT = 1,       /* PortInit: null or over-long name, bad data bits or parity */
     RS232_ERR_NOT_CONFIGURED = 2, /* OpenPort before any good PortInit */
-    RS232_ERR_OPEN = 3,           /* the device could not be opened (missing, no permission) */
+    RS232_ERR_OPEN = 3,           /* the device could not be opened (missing, no permission,
+                                     an active system console) */
     RS232_ERR_BUSY = 4,           /* another process holds the port */
     RS232_ERR_NOT_A_TTY = 5,      /* the path is not a terminal device */
     RS232_ERR_BAUD = 6            /* the driver refused the baud rate */
@@ -85,8 +86,10 @@ RS232_API int32_t WaitPort(int32_t ms);
  * environment variable RS232_COM<n> and before /dev/ttyS<n-1>. paths[i] is the device for
  * COM<i+1>; a null or empty entry leaves that number unmapped. count is 0 to 20 (entries past
  * 20 are ignored); paths may be null when count is 0. Replaces the whole map; safe to call
- * from any thread. Returns RS232_OK, or RS232_ERR_ARGUMENT (negative count, null paths, an
- * entry of 256 bytes or more) and keeps the old map.
+ * from any thread. Returns RS232_OK, or RS232_ERR_ARGUMENT: for a negative count or null
+ * paths the old map is kept; an entry of 256 bytes or more is skipped, its number then maps
+ * to no device at all (never to /dev/ttyS<n-1>, which may be another real port), and the
+ * other entries are taken.
  */
 RS232_API int32_t SetPortMap(const char* const* paths, int32_t count);
 
@@ -139,7 +142,8 @@ enum {
     RS232_PORT_BUSY = 3,           /* another program or station holds it */
     RS232_PORT_NOT_A_TERMINAL = 4, /* the path is not a terminal device */
     RS232_PORT_FAILED = 5,         /* any other failure; see error */
-    RS232_PORT_BAD_RATE = 6        /* it opens, but the driver refuses the rate asked */
+    RS232_PORT_CONSOLE = 6,        /* an active system console (console=ttyS0): never opened */
+    RS232_PORT_BAD_RATE = 7        /* it opens, but the driver refuses the rate asked */
 };
 
 typedef struct RS232_PortState {
@@ -147,7 +151,8 @@ typedef struct RS232_PortState {
     int32_t error;     /* errno of the failed open or lock, else 0 */
     int32_t holderPid; /* process that holds the port's lock, 0 when unknown */
     char device[256];  /* the device path the name maps to ("" when it maps to nothing) */
-    char group[64];    /* name of the group that owns the device, "" when unknown */
+    char group[64];    /* the group owning the device when it may read and write it and is not
+                          root (joining it would help), else "" */
 } RS232_PortState;
 
 /*

@@ -31,6 +31,9 @@ public:
 
 enum class WindowId { frmLanguage, frmComm, frmAbout, frmSetting, frmDevices };
 
+// What a message box tells, shown by its icon.
+enum class MessageKind { Information, Warning, Critical };
+
 // A file chooser request. `filter` is in the "Name|*.A;*.B|Name2|*.C" form; `fileName` is
 // the name the chooser offers (the dialog object keeps it between uses).
 struct FileDialog {
@@ -46,10 +49,10 @@ public:
 
     // Yes/No and OK boxes titled with the program's title ("Kaprin").
     virtual bool AskYesNo(const std::string& text) = 0;
-    virtual void ShowMessage(const std::string& text) = 0;
+    virtual void ShowMessage(const std::string& text, MessageKind kind) = 0;
     // A warning that needs no answer and must not hold up a station: a message box in
     // the window, a line on standard error on a terminal.
-    virtual void Warn(const std::string& text) { ShowMessage(text); }
+    virtual void Warn(const std::string& text) { ShowMessage(text, MessageKind::Warning); }
 
     // The chosen path, or nothing when the person cancelled.
     virtual std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) = 0;
@@ -68,7 +71,8 @@ public:
     // The model has closed a window it owns (OK, Cancel); the front end drops its view.
     virtual void CloseWindow(WindowId id) = 0;
 
-    // Opens the help page with the desktop's viewer; failures do nothing visible.
+    // Opens the help page with the desktop's viewer; when none can show it, says so and
+    // where the page is.
     virtual void OpenHelp(const std::string& path) = 0;
 
     // An unexpected failure (missing library or export): report it, then end the

@@ -7,10 +7,10 @@
 
 #include <stdint.h>
 
-#if defined(KALDUN_BUILDING_LIBRARY)
-#define KALDUN_EXPORT __attribute__((visibility("default")))
+#if defined(KALDUN_BUILD)
+#define KALDUN_API __attribute__((visibility("default")))
 #else
-#define KALDUN_EXPORT
+#define KALDUN_API
 #endif
 
 #ifdef __cplusplus
@@ -47,7 +47,7 @@ extern "C" {
 //   8  an extended linear address record (type 04) names a page above 2 or below the current
 //      page, or is not two bytes long.
 // Runs wholly on the caller's thread; calls on different paths may run at the same time.
-KALDUN_EXPORT int32_t KALDUN(const char* path);
+KALDUN_API int32_t KALDUN(const char* path);
 
 #ifdef __cplusplus
 }

@@ -1,4 +1,4 @@
-#include "kaprin/core/regular_file.h"
+#include "kaprin/base/regular_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -8,8 +8,11 @@
  * Results are read by polling; nothing is pushed to the caller and no exception leaves.
  *
  * Each frame's answer is the first byte that comes after it is sent: bytes already waiting
- * are dropped before every frame, and after a refusal the line must be quiet for 100 ms
- * before the frame goes again, so a stray byte cannot shift the answers of later frames.
+ * are dropped before every frame, so a stray byte cannot shift the answers of later frames.
+ * A NAK sends the frame again at once. A byte that is neither ACK, NAK nor ESC is taken for
+ * line noise: it counts as a refusal, and the frame goes again once its own answer is due
+ * (the frame's wire time at the port's rate, four character times and 20 ms for a USB
+ * adapter; bytes in that time are dropped), so a late real answer cannot shift later ones.
  *
  * Job error codes (getError):
  *   0 finished, or nothing to report       1 time-out: the device did not answer a frame
@@ -18,6 +21,8 @@
  *     did not synchronise, or an image line is longer than 80 characters
  *   5 the image file could not be opened or read, is not a regular file (a FIFO or a
  *     device is refused without waiting), or its path does not fit 260 bytes
+ *   6 the line is noisy: a frame was refused five times, none of them with NAK, by bytes
+ *     that are no answer of the device
  */
 #ifndef PELLIN_PELLIN_H
 #define PELLIN_PELLIN_H
@@ -47,9 +52,11 @@ PELLIN_API void BotLoad(const char* path);
 PELLIN_API void FontLoad(const char* path);
 
 /*
- * Progress of the running or last job, 0 to 100 in the file. 100 is reached only at the end
- * of a good job; returning 100 also sets the stored value to 0, so each end is seen once.
- * A failed job stops below 100 or at its last value plus one.
+ * Progress of the running or last job, 0 to 100 in the file; returning 100 also sets the
+ * stored value to 0, so each end is seen once. A running job stays at 99 at most. A good job
+ * ends at 100. A failed job ends at its last value plus one, so a job failing at 99 also
+ * reads 100: the job is good only when getError then returns 0; 100 with a non-zero error
+ * code is a failure.
  */
 PELLIN_API int32_t getPercent(void);
 

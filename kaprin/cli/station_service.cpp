@@ -1,0 +1,149 @@
+#include "kaprin/cli/station_service.h"
+
+#include "kaprin/cli/exit_status.h"
+#include "kaprin/cli/service_notify.h"
+#include "kaprin/core/frm_main.h"
+#include "kaprin/prefs/device_texts.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace kaprin::cli {
+
+ServiceMessages SystemdMessages() {
+    return {NotifyReady, NotifyStatus, NotifyStoppingExtended};
+}
+
+void StationService::Say(std::string status) {
+    std::string counts;
+    if (good_ + failed_ > 0)
+        counts = "; " + std::to_string(good_ + failed_) + " download(s): " + std::to_string(good_) +
+                 " good, " + std::to_string(failed_) + " failed";
+    if (!last_.empty())
+        status += "; last " + last_;
+    status += counts;
+    if (status == status_)
+        return;
+    status_ = status;
+    if (messages_.status)
+        messages_.status(status_);
+}
+
+void StationService::OnReady(const std::string& portName) {
+    port_ = portName;
+    status_ = "waiting for a device on " + port_;
+    if (messages_.ready)
+        messages_.ready(status_);
+}
+
+void StationService::OnTransferStart() {
+    transferring_ = true;
+    percent_ = -1;
+    OnProgress(0);
+    if (stopping_)
+        Extend();
+}
+
+void StationService::OnProgress(int percent) {
+    if (!transferring_)
+        return;
+    if (stopping_ && nowMs_() - extendedAt_ >= kExtendMs / 2)
+        Extend();
+    // One line a second at most: the journal keeps each, and systemd reads them while busy.
+    if (percent == percent_ || (percent_ >= 0 && nowMs_() - saidAt_ < kStatusMs))
+        return;
+    percent_ = percent;
+    saidAt_ = nowMs_();
+    Say((stopping_ ? "stopping after the download, " : "downloading ") + std::to_string(percent) +
+        " % on " + port_);
+}
+
+void StationService::OnOutcome(const DownloadRecord& record) {
+    transferring_ = false;
+    const bool good = record.outcome == RecordOutcome::Ok;
+    (good ? good_ : failed_)++;
+    last_ = good ? "ok"
+            : record.outcome == RecordOutcome::Interrupted
+                ? "interrupted"
+                : "failed, code " + std::to_string(record.code);
+    Say(stopping_ ? "stopping" : "waiting for a device on " + port_);
+}
+
+void StationService::OnStopRequest() {
+    if (stopping_)
+        return;
+    stopping_ = true;
+    if (transferring_) {
+        status_ = "stopping after the download, " + std::to_string(percent_) + " % on " + port_;
+        Extend();
+    } else if (messages_.stopping) {
+        messages_.stopping(0, "stopping");
+    }
+}
+
+void StationService::Extend() {
+    extendedAt_ = nowMs_();
+    if (messages_.stopping)
+        messages_.stopping(std::uint64_t{kExtendMs} * 1000, status_);
+}
+
+std::string StationPortProblem(const PortState& state, const LangTable& table) {
+    if (state.condition == PortCondition::Missing)
+        return state.device + " does not exist. Is the adapter plugged in? kaprin-cli " +
+               "--list-ports shows the devices found.";
+    return PortProblemText(state, table);
+}
+
+std::string ConversionReason(int code, const std::string& image) {
+    switch (code) {
+    case 1:
+        return "the companion .HE0 file of the .HEC image cannot be opened";
+    case 4: {
+        const std::size_t slash = image.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : image.substr(0, slash + 1);
+        if (access(folder.c_str(), W_OK) != 0)
+            return "the PLN file cannot be written beside the image: " + folder + ": " +
+                   std::strerror(errno);
+        return "the PLN file cannot be created or written beside the image";
+    }
+    case 5:
+        return "the image cannot be opened or read, or is not a regular file";
+    case 6:
+        return "a temporary bank file cannot be written (TMPDIR)";
+    case 7:
+        return "a line of the image does not decode, or a data record runs past FFFF";
+    case 8:
+        return "an extended address record names a page that cannot be placed";
+    }
+    return "unknown result";
+}
+
+int CheckStationImage(FrmMain& frm, std::string& why) {
+    const std::string& image = frm.txtSFile.text;
+    if (image.empty()) {
+        why = "no image: set KAPRIN_IMAGE, or give -F=FILE";
+        return kExitNoFile;
+    }
+    const std::optional<DownloadOutcome> refused = frm.PrepareLoad();
+    if (!refused)
+        return kExitOk;
+    switch (refused->result) {
+    case RunResult::FileNotFound:
+        why = "image not found: " + image;
+        return kExitNoFile;
+    case RunResult::ConversionFailed:
+        why = "the conversion of " + image + " failed with code " + std::to_string(refused->code) +
+              ": " + ConversionReason(refused->code, image);
+        return kExitConversionFailed;
+    case RunResult::EmptyImage:
+        why = "nothing to send: " + frm.LoadFile +
+              " holds no data records, or the HEX image has no end-of-file record";
+        return kExitEmptyImage;
+    default:
+        why = "the image " + image + " cannot be used";
+        return kExitConversionFailed;
+    }
+}
+
+} // namespace kaprin::cli

@@ -1,0 +1,94 @@
+// What a station tells its service manager, apart from the run that drives it: READY once
+// its image and port are checked, a STATUS= line that follows it (waiting, downloading n %,
+// the last outcome, the session's counts), and at a stop request during a transfer an
+// extension of the stop time-out until the transfer has ended, so that no scanner is left
+// half-written. The run calls the On* hooks; nothing here knows the model.
+#pragma once
+
+#include "kaprin/base/ports.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kaprin {
+class FrmMain;
+class LangTable;
+struct PortState;
+} // namespace kaprin
+
+namespace kaprin::cli {
+
+// The messages to the service manager; the tests put recorders in.
+struct ServiceMessages {
+    std::function<void(const std::string& status)> ready;
+    std::function<void(const std::string& status)> status;
+    // STOPPING=1, with EXTEND_TIMEOUT_USEC= when `extendUsec` is not 0.
+    std::function<void(std::uint64_t extendUsec, const std::string& status)> stopping;
+};
+ServiceMessages SystemdMessages();
+
+class StationService {
+public:
+    // How long each extension grants; renewed at half its age while the transfer runs.
+    static constexpr std::uint32_t kExtendMs = 30000;
+    static constexpr std::uint32_t kStatusMs = 1000;
+
+    StationService(ServiceMessages messages, std::function<std::uint32_t()> nowMs)
+        : messages_(std::move(messages)), nowMs_(std::move(nowMs)) {}
+
+    void OnReady(const std::string& portName);
+    void OnTransferStart();
+    void OnProgress(int percent); // at every pump
+    void OnOutcome(const DownloadRecord& record);
+    void OnStopRequest();
+
+    bool transferring() const { return transferring_; }
+    const std::string& status() const { return status_; }
+
+private:
+    void Say(std::string status);
+    void Extend();
+
+    ServiceMessages messages_;
+    std::function<std::uint32_t()> nowMs_;
+    std::string port_;
+    std::string last_;
+    int good_ = 0, failed_ = 0, percent_ = -1;
+    bool transferring_ = false, stopping_ = false;
+    std::uint32_t extendedAt_ = 0, saidAt_ = 0;
+    std::string status_;
+};
+
+// The production record with the service told of each transfer's start and end.
+class ServiceRecord : public ProductionRecord {
+public:
+    ServiceRecord(ProductionRecord& inner, StationService& service)
+        : inner_(inner), service_(service) {}
+    std::string ImageDigest(const std::string& path) override {
+        service_.OnTransferStart(); // asked just before the image goes to the library
+        return inner_.ImageDigest(path);
+    }
+    void Write(const DownloadRecord& record) override {
+        inner_.Write(record);
+        service_.OnOutcome(record);
+    }
+
+private:
+    ProductionRecord& inner_;
+    StationService& service_;
+};
+
+// The image prepared as the first download would take it (a HEX image converted now):
+// 0 when it can be sent, else the exit status and, in `why`, one line for the journal.
+int CheckStationImage(FrmMain& frm, std::string& why);
+
+// Why the port cannot be used, with advice for a station (the window's "Setup, Serial
+// devices" is not there).
+std::string StationPortProblem(const PortState& state, const LangTable& table);
+
+// The text of a converter's result ("code 4" alone says nothing), with why the folder
+// cannot take the PLN file where that is the cause.
+std::string ConversionReason(int code, const std::string& image);
+
+} // namespace kaprin::cli
