@@ -96,6 +96,7 @@ TEST(PortList, ShowsEachPortsDeviceAndWhatStandsInTheWay) {
     usb.group = "dialout";
     SerialDevice forged = usb;
     forged.devicePath = "/dev/ttyUSB1";
+    forged.byIdPath.clear(); // a shared by-id name would store both by their sockets
     forged.manufacturer = "X\nCOM9   /dev/ttyUSB9";
     const std::string text = FormatPortList(ports, {usb, forged});
     // A control byte from a USB string is shown escaped, never as a list line of its own.
