@@ -78,17 +78,21 @@ RS232_API int32_t SetPortMap(const char* const* paths, int32_t count) {
 RS232_API int32_t MapPortName(const char* name, char* buf, int32_t size) {
     if (name == nullptr || buf == nullptr || size <= 0)
         return RS232_ERR_ARGUMENT;
-    const std::string path = rs232::DevicePath(name);
+    const std::string path = rs232::MapName(name).path;
     if (path.empty() || path.size() >= static_cast<size_t>(size))
         return RS232_ERR_ARGUMENT;
     std::memcpy(buf, path.c_str(), path.size() + 1);
     return RS232_OK;
 }
 
-RS232_API int32_t ProbePort(const char* name, RS232_PortState* out) {
+RS232_API int32_t MapPortSource(const char* name) {
+    return name == nullptr ? RS232_SOURCE_NONE : rs232::MapName(name).source;
+}
+
+RS232_API int32_t ProbePort(const char* name, int32_t baud, RS232_PortState* out) {
     if (name == nullptr || out == nullptr)
         return -1;
-    rs232::ProbeDevice(rs232::DevicePath(name), *out);
+    rs232::ProbeDevice(rs232::MapName(name).path, baud, *out);
     return out->state;
 }
 

@@ -1,6 +1,5 @@
 #include "port_name.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <mutex>
 
@@ -10,23 +9,6 @@ namespace {
 
 std::mutex mapMutex;
 std::vector<std::string> deviceMap;
-
-// Returns the port number of "COM<n>", or -1 when the text is not such a name.
-long ComNumber(const std::string& text) {
-    if (text.size() < 4 || text.size() > 12)
-        return -1;
-    for (int i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) != "COM"[i])
-            return -1;
-    }
-    long number = 0;
-    for (size_t i = 3; i < text.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(text[i])))
-            return -1;
-        number = number * 10 + (text[i] - '0');
-    }
-    return number;
-}
 
 std::string MappedDevice(long number) {
     std::lock_guard<std::mutex> lock(mapMutex);
@@ -44,25 +26,20 @@ void SetDeviceMap(std::vector<std::string> devices) {
     deviceMap = std::move(devices);
 }
 
-std::string DevicePath(const std::string& name) {
-    static const std::string devicePrefix = "\\\\.\\";
-    std::string bare = name;
-    if (bare.compare(0, devicePrefix.size(), devicePrefix) == 0)
-        bare.erase(0, devicePrefix.size());
-
-    const long number = ComNumber(bare);
+MappedName MapName(const std::string& name) {
+    const long number = RS232_ComNumber(name.c_str());
     if (number < 0)
-        return name;
+        return {name, name.empty() ? RS232_SOURCE_NONE : RS232_SOURCE_PATH};
     if (number == 0)
-        return std::string();
+        return {};
     const std::string variable = "RS232_COM" + std::to_string(number);
     if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0')
-        return path;
+        return {path, RS232_SOURCE_ENV};
     if (std::string mapped = MappedDevice(number); mapped == kNoDevice)
-        return std::string();
+        return {}; // a skipped entry names no device, never the default one
     else if (!mapped.empty())
-        return mapped;
-    return "/dev/ttyS" + std::to_string(number - 1);
+        return {std::move(mapped), RS232_SOURCE_MAP};
+    return {"/dev/ttyS" + std::to_string(number - 1), RS232_SOURCE_DEFAULT};
 }
 
 } // namespace rs232

@@ -1,6 +1,8 @@
 // Mapping of the program's port names to device paths.
 #pragma once
 
+#include "rs232/rs232.h"
+
 #include <string>
 #include <vector>
 
@@ -13,9 +15,14 @@ inline const std::string kNoDevice = std::string(1, '\0');
 constexpr int kMappedPorts = 20;
 void SetDeviceMap(std::vector<std::string> devices);
 
-// "\\.\COM<n>" or "COM<n>" (any case): the value of RS232_COM<n> when set and not empty, else
-// the device map's entry, else /dev/ttyS<n-1>. Anything else is taken as a path. Returns an
-// empty string for "COM0" and for an empty name.
-std::string DevicePath(const std::string& name);
+struct MappedName {
+    std::string path;                   // "" when the name maps to nothing
+    int32_t source = RS232_SOURCE_NONE; // one of RS232_SOURCE_
+};
+
+// "\\.\COM<n>" or "COM<n>" (any case): the value of RS232_COM<n> when set and not empty,
+// else the device map's entry, else /dev/ttyS<n-1>. Anything else is taken as a path.
+// "COM0" and an empty name map to nothing.
+MappedName MapName(const std::string& name);
 
 } // namespace rs232

@@ -1,5 +1,7 @@
 #include "port_probe.h"
 
+#include "speed.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -107,7 +109,7 @@ pid_t LockHolder(const std::string& procLocks, dev_t device, ino_t inode) {
     return 0;
 }
 
-void ProbeDevice(const std::string& path, RS232_PortState& out) {
+void ProbeDevice(const std::string& path, int32_t baud, RS232_PortState& out) {
     out = RS232_PortState{};
     CopyText(out.device, sizeof out.device, path);
     if (path.empty()) {
@@ -152,8 +154,10 @@ void ProbeDevice(const std::string& path, RS232_PortState& out) {
         if (out.state == RS232_PORT_BUSY)
             out.holderPid = HolderOf(st);
     } else {
+        // Tried under the hold, so that no other user of the port sees the rate change.
+        const bool rateTaken = baud > 0 && rs232_try_speed(fd, static_cast<uint32_t>(baud)) == 0;
         (void)flock(fd, LOCK_UN);
-        out.state = RS232_PORT_USABLE;
+        out.state = rateTaken ? RS232_PORT_USABLE : RS232_PORT_BAD_RATE;
     }
     close(fd);
 }

@@ -8,8 +8,8 @@
 
 namespace rs232 {
 
-// Fills out for the device at path (already mapped).
-void ProbeDevice(const std::string& path, RS232_PortState& out);
+// Fills out for the device at path (already mapped), the rate baud tried on it.
+void ProbeDevice(const std::string& path, int32_t baud, RS232_PortState& out);
 
 // The name of the active system console that the device at path is ("ttyS0"), or "" when
 // it is none. activeList is laid out like /sys/class/tty/console/active ("tty0 ttyS0"), the

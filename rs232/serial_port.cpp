@@ -110,7 +110,7 @@ int32_t SerialPort::Open() {
         return RS232_ERR_NOT_CONFIGURED;
     if (cfg.baud <= 0)
         return RS232_ERR_BAUD;
-    const std::string path = DevicePath(cfg.name);
+    const std::string path = MapName(cfg.name).path;
     // Probe bytes and images must not go into the system console.
     if (path.empty() || !ActiveConsoleOf(path).empty())
         return RS232_ERR_OPEN;

@@ -12,6 +12,10 @@ extern "C" {
    Returns 0 when the driver now runs within 2 % of the rate asked, -1 otherwise. */
 int rs232_set_speed(int fd, uint32_t baud);
 
+/* Whether the driver takes baud on the open terminal fd, as rs232_set_speed judges it; the
+   line settings are put back as they were. Returns 0 when it does, -1 otherwise. */
+int rs232_try_speed(int fd, uint32_t baud);
+
 /* Asks the driver to hand over received bytes at once, where it has such a mode. */
 void rs232_set_low_latency(int fd);
 

@@ -53,6 +53,15 @@ int rs232_set_speed(int fd, uint32_t baud) {
     return diff * 50 <= want ? 0 : -1;
 }
 
+int rs232_try_speed(int fd, uint32_t baud) {
+    struct termios2 saved;
+    if (ioctl(fd, TCGETS2, &saved) != 0)
+        return -1;
+    const int result = rs232_set_speed(fd, baud);
+    (void)ioctl(fd, TCSETS2, &saved);
+    return result;
+}
+
 void rs232_set_low_latency(int fd) {
     struct serial_struct serial;
     /* Only real serial drivers know TIOCGSERIAL; a pseudo-terminal refuses it harmlessly. */

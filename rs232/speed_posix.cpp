@@ -32,4 +32,13 @@ extern "C" int rs232_set_speed(int fd, uint32_t baud) {
     return -1;
 }
 
+extern "C" int rs232_try_speed(int fd, uint32_t baud) {
+    termios saved{};
+    if (tcgetattr(fd, &saved) != 0)
+        return -1;
+    const int result = rs232_set_speed(fd, baud);
+    (void)tcsetattr(fd, TCSANOW, &saved);
+    return result;
+}
+
 extern "C" void rs232_set_low_latency(int) {}

@@ -65,6 +65,15 @@ struct ListBox {
     std::string tooltip;
 };
 
+// Rows of cells under column headings; a row is chosen whole. With no rows the view shows
+// `emptyText` in their place, which cannot be chosen.
+struct Table {
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> rows;
+    int listIndex = -1;
+    std::string emptyText;
+};
+
 struct ProgressBar {
     int min = 0, max = 100, value = 0;
 };

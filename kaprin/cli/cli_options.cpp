@@ -43,6 +43,8 @@ Options of this front end (they are not stored):
                 collector's folder) and --json
   --list-ports  show COM1 to COM20, the device each one names, and whether it opens,
                 then the serial devices found with their descriptions and by-id paths
+  --watch       with --list-ports: then print each serial device that comes or goes,
+                until Ctrl-C
   --map COMN=PATH  store PATH as the device of COM N (for every later run)
   --unmap COMN     clear the stored device of COM N
   --help, --version
@@ -73,13 +75,10 @@ std::string CliOptions::*TextOption(const std::string& name) {
 
 bool CliOptions::*FlagOption(const std::string& name) {
     static const std::pair<const char*, bool CliOptions::*> options[] = {
-        {"--once", &CliOptions::once},
-        {"--list-ports", &CliOptions::listPorts},
-        {"--help", &CliOptions::help},
-        {"--version", &CliOptions::version},
-        {"--require-pin", &CliOptions::requirePin},
-        {"--ask-unit", &CliOptions::askUnit},
-        {"--report", &CliOptions::report},
+        {"--once", &CliOptions::once},        {"--list-ports", &CliOptions::listPorts},
+        {"--watch", &CliOptions::watch},      {"--help", &CliOptions::help},
+        {"--version", &CliOptions::version},  {"--require-pin", &CliOptions::requirePin},
+        {"--ask-unit", &CliOptions::askUnit}, {"--report", &CliOptions::report},
         {"--json", &CliOptions::json}};
     for (const auto& [option, field] : options)
         if (name == option)
@@ -233,6 +232,8 @@ ParsedOptions ParseCliOptions(const std::vector<std::string>& args) {
         parsed.error = "--ask-unit and --unit-id exclude each other";
     else if (!o.report && (!o.since.empty() || !o.journalDir.empty() || o.json))
         parsed.error = "--since, --journal-dir and --json belong to --report";
+    else if (o.watch && !o.listPorts)
+        parsed.error = "--watch goes with --list-ports";
     return parsed;
 }
 

@@ -21,6 +21,7 @@ struct CliOptions {
     AnswerPolicy answers = AnswerPolicy::Ask;
     bool once = false;
     bool listPorts = false;
+    bool watch = false; // with listPorts: then the devices as they come and go
     // --map COM<n>=PATH and --unmap COM<n> (an empty path), in the order given.
     std::vector<std::pair<int, std::string>> mapEdits;
     bool help = false;

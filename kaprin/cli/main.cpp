@@ -1,5 +1,6 @@
 // kaprin-cli: the utility on a terminal, for production stations without a display.
 // Binds the model to the terminal, the shared settings store and the real libraries.
+#include "kaprin/base/port_choice.h"
 #include "kaprin/cli/cli_options.h"
 #include "kaprin/cli/close_signals.h"
 #include "kaprin/cli/exit_status.h"
@@ -120,24 +121,27 @@ int main(int argc, char** argv) {
     if (!options.mapEdits.empty() || options.listPorts) {
         const auto devices = serial.Detect();
         for (const auto& [number, given] : options.mapEdits) {
-            // A found device is stored by its stable path, so that it stays mapped in
-            // another USB socket.
+            // A found device is stored by its stable path, so that it is found again after a
+            // re-plug.
             const kaprin::SerialDevice* device = kaprin::FindDevice(devices, given);
-            const std::string path = device ? kaprin::StablePath(*device) : given;
+            const std::string path = device ? kaprin::StablePathOf(*device, devices).path : given;
             if (!kaprin::comm::WritePortMapEntry(settings, number, path)) {
                 std::fprintf(stderr, "kaprin-cli: cannot save the port map to %s\n",
                              settings.Location().c_str());
                 return kExitConfig;
             }
             if (path != given)
-                std::printf("COM%d=%s\n", number, path.c_str());
+                std::printf("%s=%s\n", kaprin::ComName(number).c_str(), path.c_str());
             else if (!path.empty() && !kaprin::InspectDeviceFile(path).present)
                 std::fprintf(stderr, "kaprin-cli: note: %s does not exist now\n", path.c_str());
         }
         if (options.listPorts) {
             const kaprin::comm::PortMap map = kaprin::comm::ReadPortMap(settings);
             serial.SetPortMap(map);
-            std::fputs(FormatPortList(ListPorts(serial, map), devices).c_str(), stdout);
+            const std::int32_t baud = options.baud.value_or(kaprin::comm::ReadBaudRate(settings));
+            std::fputs(FormatPortList(ListPorts(serial, baud), devices).c_str(), stdout);
+            if (options.watch)
+                WatchDevices(serial, devices, InstallCloseSignals());
         }
         return kExitOk;
     }

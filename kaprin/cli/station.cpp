@@ -1,14 +1,13 @@
 #include "kaprin/cli/station.h"
 
+#include "kaprin/base/port_choice.h"
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/port_list.h"
-#include "kaprin/cli/port_override_store.h"
 #include "kaprin/cli/service_notify.h"
 #include "kaprin/cli/station_events.h"
 #include "kaprin/cli/station_service.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/device_texts.h"
-#include "kaprin/prefs/port_check.h"
 #include "kaprin/record/download_log.h"
 #include "kaprin/record/outcome_event.h"
 #include "kaprin/record/station_metrics.h"
@@ -35,21 +34,22 @@ class StationRun {
 public:
     StationRun(const CliOptions& options, const std::string& programDir, TerminalIo io,
                StationBindings b, int errFd)
-        : options_(options), errFd_(errFd), clock_(b.clock), serial_(b.serial),
-          store_(b.store, options.port, options.baud, options.portPath),
-          windows_(io, options.answers, b.clock), pellinLib_(b.makePellin(windows_)),
-          kaldunLib_(b.makeKaldun(windows_)), checked_(*pellinLib_, b.serial),
-          watching_(checked_, [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
+        : options_(options), errFd_(errFd), clock_(b.clock), windows_(io, options.answers, b.clock),
+          pellinLib_(b.makePellin(windows_)), kaldunLib_(b.makeKaldun(windows_)),
+          watching_(*pellinLib_, [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
           watchingKaldun_(*kaldunLib_,
                           [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
           service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
-          serviceRecord_(record_, service_), frm_(Ports{windows_, b.clock, store_, watching_,
+          serviceRecord_(record_, service_), frm_(Ports{windows_, b.clock, b.store, watching_,
                                                         watchingKaldun_, &serviceRecord_, b.serial},
                                                   programDir, options.modelWords) {
+        // --port and --baud hold for this station only; nothing of them is stored, so
+        // stations that share one settings file each keep their own port.
+        frm_.serialLine().Pin(options.port, options.portPath, options.baud);
         // Why the port cannot be used, beside the run's own message and status.
-        checked_.onProblem = [this](const PortState& s) {
+        frm_.serialLine().onProblem = [this](const PortState& s) {
             WriteErr(errFd_, StationPortProblem(s, frm_.langTable));
         };
         windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
@@ -88,11 +88,11 @@ public:
 
 private:
     // The station's name: given, or the file name of the port's device, or the port.
-    std::string StationName() const {
+    std::string StationName() {
         if (!options_.station.empty())
             return options_.station;
         const std::string device = Device(frm_.PortIndex() + 1);
-        return device.empty() ? "COM" + std::to_string(frm_.PortIndex() + 1)
+        return device.empty() ? ComName(frm_.PortIndex() + 1)
                               : device.substr(device.rfind('/') + 1);
     }
     std::string OpenLineRecord();
@@ -115,12 +115,13 @@ private:
     }
     bool CloseDone() const { return closed_ && !frm_.run.TransferUnderWay(); }
     // The device COM<n> maps to now, as the serial component maps it.
-    std::string Device(int n) const {
-        return serial_ && n >= 1 && n <= comm::kPorts ? serial_->MapPortName(n) : std::string();
+    std::string Device(int n) {
+        SerialPorts* serial = frm_.serialLine().serial();
+        return serial && n >= 1 && n <= comm::kPorts ? serial->MapPort(n).device : std::string();
     }
-    std::string PortName() const {
+    std::string PortName() {
         int n = frm_.PortIndex() + 1;
-        std::string name = "COM" + std::to_string(n);
+        std::string name = ComName(n);
         if (const std::string device = Device(n); !device.empty())
             name += " (" + device + ")";
         return name;
@@ -133,12 +134,9 @@ private:
     const CliOptions& options_;
     int errFd_;
     Clock& clock_;
-    SerialPorts* serial_;
-    PortOverrideStore store_;
     TerminalWindows windows_;
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
-    PortCheckingPellin checked_;
     StateWatchingPellin watching_;
     StateWatchingKaldun watchingKaldun_;
     record::RecordWriter record_;
@@ -285,8 +283,9 @@ int StationRun::RunOnce() {
 // A service is ready once its port is known to open; one that cannot ends at once, saying
 // why, instead of failing at the first probe.
 bool StationRun::PortReady() {
-    if (serial_) {
-        const PortState state = serial_->ProbePort("COM" + std::to_string(frm_.PortIndex() + 1));
+    if (SerialPorts* serial = frm_.serialLine().serial()) {
+        const PortChoice& port = frm_.serialLine().choice();
+        const PortState state = serial->ProbePort(ComName(port.number), port.baud);
         if (state.condition != PortCondition::Usable) {
             WriteErr(errFd_, PortName() + " cannot be used: " + DescribeState(state));
             return false;

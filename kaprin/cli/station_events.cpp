@@ -8,7 +8,7 @@ void StateWatchingPellin::Enter(const std::string& state, nlohmann::json fields)
 }
 
 std::int32_t StateWatchingPellin::CheckZ() {
-    const std::int32_t r = PortMemo::CheckZ();
+    const std::int32_t r = PellinRelay::CheckZ();
     if (r == 1 && state_ != "device_found")
         Enter("device_found");
     else if (r == 0 && state_ != "waiting")
@@ -18,22 +18,22 @@ std::int32_t StateWatchingPellin::CheckZ() {
 
 void StateWatchingPellin::BotLoad(const std::string& path) {
     percent_ = block_ = shownPercent_ = shownBlock_ = -1;
-    PortMemo::BotLoad(path);
+    PellinRelay::BotLoad(path);
 }
 
 void StateWatchingPellin::FontLoad(const std::string& path) {
     percent_ = block_ = shownPercent_ = shownBlock_ = -1;
-    PortMemo::FontLoad(path);
+    PellinRelay::FontLoad(path);
 }
 
 std::int32_t StateWatchingPellin::getPercent() {
-    percent_ = PortMemo::getPercent();
+    percent_ = PellinRelay::getPercent();
     Progress();
     return percent_;
 }
 
 std::int32_t StateWatchingPellin::getBlock() {
-    block_ = PortMemo::getBlock();
+    block_ = PellinRelay::getBlock();
     Progress();
     return block_;
 }

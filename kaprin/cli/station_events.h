@@ -4,7 +4,7 @@
 // comes from the record itself.
 #pragma once
 
-#include "kaprin/base/port_memo.h"
+#include "kaprin/base/pellin_relay.h"
 
 #include <nlohmann/json.hpp>
 
@@ -16,10 +16,10 @@ namespace kaprin::cli {
 // Called with the event's name and its own fields.
 using StateSink = std::function<void(const std::string& state, nlohmann::json fields)>;
 
-class StateWatchingPellin : public PortMemo {
+class StateWatchingPellin : public PellinRelay {
 public:
     StateWatchingPellin(PellinApi& inner, StateSink sink)
-        : PortMemo(inner), sink_(std::move(sink)) {}
+        : PellinRelay(inner), sink_(std::move(sink)) {}
 
     std::int32_t CheckZ() override;
     void BotLoad(const std::string& path) override;

@@ -34,4 +34,13 @@ void FrmMain::mnuDevices_Click() {
     ports_.windows.ShowWindow(WindowId::frmDevices);
 }
 
+void FrmMain::SerialWatch_Timer() {
+    if (!ports_.serial || !ports_.serial->DevicesChanged())
+        return;
+    if (frmDevices)
+        frmDevices->DevicesChanged();
+    if (frmComm)
+        frmComm->ShowDevice();
+}
+
 } // namespace kaprin

@@ -15,9 +15,9 @@ FrmMain::FrmMain(Ports ports, std::string programDir, std::vector<std::string> c
 }
 
 FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine)
-    : pellinMemo_(ports.pellin), settings_(ports.settings, ports.windows),
-      ports_(Ports{ports.windows, ports.clock, settings_, pellinMemo_, ports.kaldun, ports.record,
-                   ports.serial}),
+    : line_(ports.pellin, ports.serial), settings_(ports.settings, ports.windows),
+      ports_(Ports{ports.windows, ports.clock, settings_, line_, ports.kaldun, ports.record,
+                   line_.serial()}),
       programDir_(std::move(programDir)), commandLine_(std::move(commandLine)) {
     cboDelay.entries = {"0 Sec", "1 Sec", "2 Sec", "3 Sec", "4 Sec", "5 Sec"};
     cboDelay.Select(0);

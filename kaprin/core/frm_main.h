@@ -5,13 +5,13 @@
 #pragma once
 
 #include "kaprin/base/control.h"
-#include "kaprin/base/port_memo.h"
 #include "kaprin/base/ports.h"
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/download_run.h"
 #include "kaprin/core/run_machine.h"
 #include "kaprin/core/warning_store.h"
 #include "kaprin/prefs/language.h"
+#include "kaprin/prefs/serial_line.h"
 
 #include <array>
 #include <cstdint>
@@ -157,6 +157,9 @@ public:
     void cboDelay_Type(const std::string& text);
     void t1_Timer();
     void t2_Timer();
+    // A serial device came or went: the open serial windows follow. The front ends call it
+    // from a timer; it returns at once.
+    void SerialWatch_Timer();
     void mnuRF_Click(int index); // 0 to 3 for mnuRF1 to mnuRF4
     void mnuExit_Click();
     void mnuLanguage_Click();
@@ -197,8 +200,10 @@ public:
     // ---- Access for the other windows and the front ends ----------------------------
     Ports& ports() { return ports_; }
     // The port index (0 is COM1) and rate last handed to the library.
-    std::int32_t PortIndex() const { return pellinMemo_.portIndex(); }
-    std::int32_t BaudRate() const { return pellinMemo_.baudRate(); }
+    std::int32_t PortIndex() const { return line_.choice().index(); }
+    std::int32_t BaudRate() const { return line_.choice().baud; }
+    // The serial line every port call of the model goes through.
+    SerialLine& serialLine() { return line_; }
     const std::string& programDir() const { return programDir_; }
     const std::string& commandLine() const { return commandLine_; }
 
@@ -212,7 +217,7 @@ private:
     void ApplyStartupSettings();
     void SetAllLamps(Rgb colour);
 
-    PortMemo pellinMemo_;
+    SerialLine line_;
     WarningStore settings_; // before ports_, which hands it to the whole model
     Ports ports_;
     std::string programDir_;

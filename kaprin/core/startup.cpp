@@ -1,4 +1,5 @@
 // Start-up, the command line and the close request of the main window.
+#include "kaprin/base/port_choice.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/serial_devices.h"
@@ -172,7 +173,7 @@ void FrmMain::ApplyStartupSettings() {
         ports_.serial->SetPortMap(comm::ReadPortMap(store));
     const int port = comm::ReadPortPosition(store);
     ports_.pellin.usePort(port, comm::ReadBaudRate(store));
-    lblPort.caption = "COM" + std::to_string(port + 1);
+    lblPort.caption = ComName(port + 1);
 
     // 6. The engineer panel stays hidden.
     mnuEMode.visible = false;

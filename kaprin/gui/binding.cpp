@@ -6,12 +6,14 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSignalBlocker>
+#include <QTableWidget>
 
 #include <algorithm>
 
@@ -144,13 +146,16 @@ void Bind(QComboBox* combo, const ComboBox& state) {
         for (const auto& entry : state.entries)
             combo->addItem(Q(entry));
     }
+    // Changing the current entry rewrites the edit text and puts the caret at its start:
+    // the caret is taken before, and given back after, wherever the person was typing.
+    QLineEdit* edit = combo->isEditable() ? combo->lineEdit() : nullptr;
+    const int caret = edit ? edit->cursorPosition() : 0;
     if (combo->currentIndex() != state.listIndex)
         combo->setCurrentIndex(state.listIndex);
     const QString text = Q(state.text);
-    if (combo->isEditable() && combo->currentText() != text) {
-        QLineEdit* edit = combo->lineEdit();
-        const int caret = edit->cursorPosition();
-        combo->setEditText(text);
+    if (edit && (combo->currentText() != text || edit->cursorPosition() != caret)) {
+        if (combo->currentText() != text)
+            combo->setEditText(text);
         edit->setCursorPosition(std::min<int>(caret, text.size()));
     }
 }
@@ -168,6 +173,58 @@ void Bind(QListWidget* list, const ListBox& state) {
     if (list->currentRow() != state.listIndex)
         list->setCurrentRow(state.listIndex);
     SetToolTip(list, state.tooltip);
+}
+
+void Bind(QTableWidget* table, const Table& state) {
+    const QSignalBlocker quiet(table);
+    const int columns = static_cast<int>(state.columns.size());
+    if (table->columnCount() != columns)
+        table->setColumnCount(columns);
+    for (int c = 0; c < columns; ++c) {
+        const QString heading = Q(state.columns[static_cast<std::size_t>(c)]);
+        QTableWidgetItem* item = table->horizontalHeaderItem(c);
+        if (!item || item->text() != heading)
+            table->setHorizontalHeaderItem(c, new QTableWidgetItem(heading));
+    }
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->setVisible(false);
+    table->horizontalHeader()->setStretchLastSection(true);
+
+    const bool empty = state.rows.empty() && !state.emptyText.empty();
+    const int rows = empty ? 1 : static_cast<int>(state.rows.size());
+    bool changed = table->rowCount() != rows;
+    if (table->rowCount() != rows)
+        table->setRowCount(rows);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const auto& cells = empty ? std::vector<std::string>{} : state.rows[std::size_t(r)];
+            const QString text = empty ? (c == 0 ? Q(state.emptyText) : QString())
+                                 : std::size_t(c) < cells.size() ? Q(cells[std::size_t(c)])
+                                                                 : QString();
+            QTableWidgetItem* item = table->item(r, c);
+            const Qt::ItemFlags flags =
+                empty ? Qt::NoItemFlags : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+            if (!item) {
+                item = new QTableWidgetItem;
+                table->setItem(r, c, item);
+                changed = true;
+            }
+            if (item->text() != text)
+                item->setText(text);
+            if (item->flags() != flags)
+                item->setFlags(flags);
+        }
+    }
+    if (changed)
+        table->resizeColumnsToContents();
+    const int current = empty ? -1 : state.listIndex;
+    if (table->currentRow() != current) {
+        if (current < 0)
+            table->clearSelection();
+        table->setCurrentCell(current, current < 0 ? -1 : 0);
+    }
 }
 
 void Bind(QProgressBar* bar, const ProgressBar& state) {

@@ -18,6 +18,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QProgressBar;
+class QTableWidget;
 class QWidget;
 
 namespace kaprin::gui {
@@ -50,6 +51,8 @@ void Bind(QLineEdit* box, const TextBox& text);
 void Bind(QComboBox* combo, const ComboBox& state);
 void Bind(QListWidget* list, const ListBox& state);
 void Bind(QProgressBar* bar, const ProgressBar& state);
+// Rows are chosen whole; cells are read-only; the empty text shows as a row nobody can choose.
+void Bind(QTableWidget* table, const Table& state);
 void SetText(QLabel* label, const std::string& text);
 
 } // namespace kaprin::gui

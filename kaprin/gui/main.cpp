@@ -5,7 +5,6 @@
 #include "kaprin/gui/main_window.h"
 #include "kaprin/gui/qt_window_services.h"
 #include "kaprin/prefs/device_texts.h"
-#include "kaprin/prefs/port_check.h"
 #include "kaprin/prefs/settings_keys.h"
 #include "kaprin/record/download_log.h"
 #include "kaprin/serial/system_serial_ports.h"
@@ -102,7 +101,6 @@ int main(int argc, char** argv) {
     kaprin::PellinLibrary library(windows, programDir);
     kaprin::SystemSerialPorts serial(programDir);
     serial.onMapProblem = [&windows](const std::string& problem) { windows.Warn(problem + "."); };
-    kaprin::PortCheckingPellin pellin(library, &serial);
     kaprin::KaldunLibrary kaldun(windows, programDir);
     // Every transfer goes to the journal, and to the log file chosen in the Setup menu,
     // with the device the serial component maps its port to.
@@ -110,7 +108,7 @@ int main(int argc, char** argv) {
         [&settings] {
             return settings.ReadSetting(kaprin::settings::kSetup, kaprin::settings::kLogFile);
         },
-        [&serial](std::int32_t index) { return serial.MapPortName(index + 1); });
+        [&serial](std::int32_t index) { return serial.MapPort(index + 1).device; });
     // Once when writing starts to fail, and again when it works again.
     record.onLogError = [&windows](const std::string& path, const std::string& error) {
         windows.Warn("The log file " + path + " cannot be written: " + error);
@@ -119,10 +117,11 @@ int main(int argc, char** argv) {
         windows.Warn("The log file " + path + " is written again; " + std::to_string(unwritten) +
                      " record(s) were not written to it.");
     };
-    kaprin::FrmMain model(kaprin::Ports{windows, clock, settings, pellin, kaldun, &record, &serial},
-                          programDir, commandWords);
+    kaprin::FrmMain model(
+        kaprin::Ports{windows, clock, settings, library, kaldun, &record, &serial}, programDir,
+        commandWords);
     // Why a port cannot be used, beside what the run itself shows.
-    pellin.onProblem = [&windows, &model](const kaprin::PortState& state) {
+    model.serialLine().onProblem = [&windows, &model](const kaprin::PortState& state) {
         windows.Warn(kaprin::PortProblemText(state, model.langTable));
     };
     kaprin::gui::MainWindow view(model);

@@ -190,6 +190,13 @@ void MainWindow::Wire() {
     // The run polls every few milliseconds; the widgets follow at most at the pace a
     // screen shows them, and at once when the run's state changes.
     connect(&tRun_, &QTimer::timeout, this, [this] { RunTick(); });
+    // Serial devices coming and going reach the open windows within a quarter second.
+    serialWatch_.setInterval(250);
+    connect(&serialWatch_, &QTimer::timeout, this, [this, &m] {
+        if (!finished_)
+            Dispatch([&m] { m.SerialWatch_Timer(); });
+    });
+    serialWatch_.start();
     connect(&activateFallback_, &QTimer::timeout, this, [this] {
         if (!activatedOnce_)
             Activated();
@@ -444,8 +451,8 @@ void MainWindow::RefreshChildren() {
         Bind(c.devices->lblPorts, w.lblPorts);
         Bind(c.devices->lblDetected, w.lblDetected);
         Bind(c.devices->lblPath, w.lblPath);
-        Bind(c.devices->lstPorts, w.lstPorts);
-        Bind(c.devices->lstDevices, w.lstDevices);
+        Bind(c.devices->tblPorts, w.tblPorts);
+        Bind(c.devices->tblDevices, w.tblDevices);
         Bind(c.devices->txtPath, w.txtPath);
         Bind(c.devices->lblStatus, w.lblStatus);
         Bind(c.devices->cmdAssign, w.cmdAssign);
@@ -553,16 +560,16 @@ ChildDialog* MainWindow::MakeChild(WindowId id) {
         c.devices = std::make_unique<Ui::frmDevices>();
         c.devices->setupUi(dialog);
         Ui::frmDevices& d = *c.devices;
-        connect(d.lstPorts, &QListWidget::currentRowChanged, this, [this, &m](int row) {
+        connect(d.tblPorts, &QTableWidget::currentCellChanged, this, [this, &m](int row) {
             Dispatch([&m, row] {
                 if (m.frmDevices)
-                    m.frmDevices->lstPorts_Click(row);
+                    m.frmDevices->tblPorts_Click(row);
             });
         });
-        connect(d.lstDevices, &QListWidget::currentRowChanged, this, [this, &m](int row) {
+        connect(d.tblDevices, &QTableWidget::currentCellChanged, this, [this, &m](int row) {
             Dispatch([&m, row] {
                 if (m.frmDevices)
-                    m.frmDevices->lstDevices_Click(row);
+                    m.frmDevices->tblDevices_Click(row);
             });
         });
         connect(d.txtPath, &QLineEdit::textEdited, this, [&m](const QString& text) {

@@ -91,7 +91,7 @@ private:
     QLabel* panel1_ = nullptr;
     QLabel* panel2_ = nullptr;
     QLabel* panel3_ = nullptr;
-    QTimer t1_, t2_, tRun_, activateFallback_;
+    QTimer t1_, t2_, tRun_, activateFallback_, serialWatch_;
     QElapsedTimer sinceRefresh_;
     int depth_ = 0;
     bool closePending_ = false;

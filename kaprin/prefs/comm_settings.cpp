@@ -1,9 +1,9 @@
 #include "kaprin/prefs/comm_settings.h"
 
+#include "kaprin/base/port_choice.h"
 #include "kaprin/base/ports.h"
 #include "kaprin/prefs/settings_keys.h"
-
-#include <cctype>
+#include "rs232/rs232.h"
 
 namespace kaprin::comm {
 
@@ -42,20 +42,8 @@ void WriteChoice(SettingsStore& store, int portPosition, int ratePosition) {
     store.WriteSetting(kComm, kBaudRate, settings::WholeText(ratePosition));
 }
 
-std::string PortPositionText(int portNumber) {
-    return settings::WholeText(portNumber - 1);
-}
-
-std::string BaudSettingText(std::int32_t baud) {
-    for (int i = 0; i < kRateCount; ++i) {
-        if (kBaudRates[i] == baud)
-            return settings::WholeText(i);
-    }
-    return settings::WholeText(baud);
-}
-
 std::string PortMapKey(int portNumber) {
-    return "COM" + std::to_string(portNumber);
+    return ComName(portNumber);
 }
 
 PortMap ReadPortMap(SettingsStore& store) {
@@ -82,19 +70,10 @@ bool MapIsEmpty(const PortMap& map) {
 }
 
 std::optional<int> ParseComName(const std::string& text) {
-    std::string bare = text;
-    if (bare.rfind("\\\\.\\", 0) == 0)
-        bare.erase(0, 4);
-    if (bare.size() < 4 || bare.size() > 5)
+    const std::int32_t n = RS232_ComNumber(text.c_str());
+    if (n < 1 || n > kPorts)
         return std::nullopt;
-    for (int i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(bare[static_cast<std::size_t>(i)])) != "COM"[i])
-            return std::nullopt;
-    }
-    const auto n = ParseWhole(bare.substr(3));
-    if (!n || !std::isdigit(static_cast<unsigned char>(bare[3])) || *n < 1 || *n > kPorts)
-        return std::nullopt;
-    return *n;
+    return n;
 }
 
 } // namespace kaprin::comm

@@ -30,11 +30,6 @@ int ReadRatePosition(SettingsStore& store);
 // The window's OK: "COM PORT" first, then "BAUD RATE", as positions.
 void WriteChoice(SettingsStore& store, int portPosition, int ratePosition);
 
-// The texts that put a port number (1 to 20) and a rate into force the way the readers
-// above take them, for a station that stands in for the stored values.
-std::string PortPositionText(int portNumber);
-std::string BaudSettingText(std::int32_t baud);
-
 // Section "Ports": entry n - 1 is the device of COM n, empty when not mapped.
 using PortMap = std::array<std::string, kPorts>;
 inline constexpr const char* kPortsSection = "Ports";

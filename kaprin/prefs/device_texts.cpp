@@ -28,6 +28,8 @@ constexpr English kEnglish[] = {
     {DeviceText::Default, "default"},
     {DeviceText::NoDevices, "No serial device found."},
     {DeviceText::NotAPath, "Give a device path that starts with /."},
+    {DeviceText::StoredNoSerial, "no serial number: stored by its USB socket"},
+    {DeviceText::StoredSameId, "another device has the same name: stored by its USB socket"},
     {DeviceText::NoPermission,
      "You may not open %1: it belongs to the group %2. Run \"sudo usermod -aG %2 $USER\", "
      "then log out and in again."},
@@ -40,6 +42,8 @@ constexpr English kEnglish[] = {
                           "shows the devices found."},
     {DeviceText::NotATerminal, "%1 is not a serial device."},
     {DeviceText::Failed, "%1 cannot be opened: %2."},
+    {DeviceText::BadRate,
+     "%1 does not take the rate of %2 baud. Choose another rate in Setup, Communication."},
     {DeviceText::FirstRunQuestion, "No port is mapped to a device yet. Use the USB serial device "
                                    "%2 (%3) as %1?"},
     {DeviceText::CommDevice, "Device: %1 (%2)"},
@@ -47,6 +51,15 @@ constexpr English kEnglish[] = {
                           "it is not used for scanners. Choose another port."},
     {DeviceText::Removed, "%1 was removed during the transfer: the scanner did not get the whole "
                           "image. Connect it again and download once more."},
+    {DeviceText::NotInList, "%1 is not in the list. Choose one of: %2."},
+    {DeviceText::ColumnCom, "COM"},
+    {DeviceText::ColumnDevice, "Device"},
+    {DeviceText::ColumnSource, "Source"},
+    {DeviceText::ColumnPresent, "Present"},
+    {DeviceText::ColumnAccess, "Access"},
+    {DeviceText::ColumnDescription, "Description"},
+    {DeviceText::ColumnStoredAs, "Stored as"},
+    {DeviceText::ColumnWhy, "Why"},
 };
 
 } // namespace
@@ -102,12 +115,27 @@ std::string PortProblemText(const PortState& s, const LangTable& table) {
                                : say(DeviceText::BusyNoPid, {s.device});
     case PortCondition::NotATerminal:
         return say(DeviceText::NotATerminal, {s.device});
+    case PortCondition::BadRate:
+        return say(DeviceText::BadRate, {s.device, std::to_string(s.baud)});
     case PortCondition::Console:
         return say(DeviceText::Console, {s.device});
     case PortCondition::Failed:
         break;
     }
     return say(DeviceText::Failed, {s.device, s.error ? std::strerror(s.error) : "unknown"});
+}
+
+std::string StoredByText(StoreBy by, const LangTable& table) {
+    switch (by) {
+    case StoreBy::PathNoSerial:
+        return DeviceLangText(table, DeviceText::StoredNoSerial);
+    case StoreBy::PathSameId:
+        return DeviceLangText(table, DeviceText::StoredSameId);
+    case StoreBy::Id:
+    case StoreBy::Device:
+        break;
+    }
+    return {};
 }
 
 } // namespace kaprin

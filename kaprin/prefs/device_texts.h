@@ -29,6 +29,8 @@ enum class DeviceText : std::int16_t {
     Default = 1514,
     NoDevices = 1515,
     NotAPath = 1516,
+    StoredNoSerial = 1517,
+    StoredSameId = 1518,
     NoPermission = 1520,        // %1 device, %2 group
     NoPermissionNoGroup = 1521, // %1 device, %2 owner
     Busy = 1522,                // %2 process id
@@ -36,10 +38,20 @@ enum class DeviceText : std::int16_t {
     Missing = 1524,
     NotATerminal = 1525,
     Failed = 1526,           // %2 the system's reason
+    BadRate = 1527,          // %2 the rate
     FirstRunQuestion = 1530, // %1 COM name, %2 description, %3 path
     CommDevice = 1531,       // %1 path, %2 present or not
     Console = 1532,
     Removed = 1533,
+    NotInList = 1534, // %1 the typed text, %2 what is accepted
+    ColumnCom = 1540,
+    ColumnDevice = 1541,
+    ColumnSource = 1542,
+    ColumnPresent = 1543,
+    ColumnAccess = 1544,
+    ColumnDescription = 1545,
+    ColumnStoredAs = 1546,
+    ColumnWhy = 1547,
 };
 
 // Every id above, for the check of the shipped language files.
@@ -52,5 +64,7 @@ std::string FillText(std::string text, std::initializer_list<std::string> args);
 
 // A sentence that says why the port cannot be used and what to do; empty when it can.
 std::string PortProblemText(const PortState& state, const LangTable& table);
+// Why a device is stored by its socket; empty when it is stored by its own name.
+std::string StoredByText(StoreBy by, const LangTable& table);
 
 } // namespace kaprin

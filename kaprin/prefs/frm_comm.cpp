@@ -1,7 +1,9 @@
 #include "kaprin/prefs/frm_comm.h"
 
+#include "kaprin/base/port_choice.h"
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/device_texts.h"
+#include "kaprin/prefs/settings_keys.h"
 
 #include <cctype>
 
@@ -40,7 +42,7 @@ int ChosenIndex(const ComboBox& combo) {
 
 FrmComm::FrmComm(Ports ports, CommHost host) : ports_(ports), host_(std::move(host)) {
     for (int n = 1; n <= comm::kPorts; ++n)
-        Combo1[0].entries.push_back("COM" + std::to_string(n));
+        Combo1[0].entries.push_back(ComName(n));
     for (std::int32_t rate : comm::kBaudRates)
         Combo1[1].entries.push_back(std::to_string(rate));
     Combo1[2].text = "8";
@@ -80,7 +82,7 @@ void FrmComm::ShowDevice() {
         lblDevice.caption.clear();
         return;
     }
-    const std::string path = ports_.serial->MapPortName(port + 1);
+    const std::string path = ports_.serial->MapPort(port + 1).device;
     const DeviceText presence =
         InspectDeviceFile(path).present ? DeviceText::Present : DeviceText::NotPresent;
     lblDevice.caption = FillText(DeviceLangText(host_.texts, DeviceText::CommDevice),
@@ -90,9 +92,20 @@ void FrmComm::ShowDevice() {
 void FrmComm::Command1_Click() {
     const int port = ChosenIndex(Combo1[0]);
     const int rate = ChosenIndex(Combo1[1]);
-    // A typed text that names no entry: nothing to apply, the window stays open.
-    if (port < 0 || rate < 0)
+    // A typed text that names no entry: the window stays open and says what it takes.
+    if (port < 0 || rate < 0) {
+        const ComboBox& wrong = Combo1[port < 0 ? 0 : 1];
+        std::string accepted;
+        if (port < 0) {
+            accepted = wrong.entries.front() + " - " + wrong.entries.back();
+        } else {
+            for (const std::string& entry : wrong.entries)
+                accepted += (accepted.empty() ? "" : ", ") + entry;
+        }
+        ports_.windows.Warn(FillText(DeviceLangText(host_.texts, DeviceText::NotInList),
+                                     {settings::Trim(wrong.text), accepted}));
         return;
+    }
     OfferTheOnlyDevice(port + 1);
     ports_.pellin.usePort(port, comm::kBaudRates[rate]);
     host_.lblPort.caption = Combo1[0].entries[static_cast<std::size_t>(port)];
@@ -126,10 +139,9 @@ void FrmComm::OfferTheOnlyDevice(int portNumber) {
     if (!only)
         return;
     const SerialDevice& device = *only;
-    const std::string path = StablePath(device);
-    const std::string question =
-        FillText(DeviceLangText(host_.texts, DeviceText::FirstRunQuestion),
-                 {"COM" + std::to_string(portNumber), DescribeDevice(device), path});
+    const std::string path = StablePathOf(device, devices).path;
+    const std::string question = FillText(DeviceLangText(host_.texts, DeviceText::FirstRunQuestion),
+                                          {ComName(portNumber), DescribeDevice(device), path});
     if (!ports_.windows.AskYesNo(question))
         return;
     comm::WritePortMapEntry(ports_.settings, portNumber, path);

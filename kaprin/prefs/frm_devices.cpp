@@ -1,5 +1,6 @@
 #include "kaprin/prefs/frm_devices.h"
 
+#include "kaprin/base/port_choice.h"
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/prefs/settings_keys.h"
@@ -25,64 +26,69 @@ FrmDevices::FrmDevices(Ports ports, SerialPorts& serial, const LangTable& texts,
     cmdClear.caption = text(DeviceText::Clear);
     cmdRefresh.caption = text(DeviceText::Refresh);
     cmdClose.caption = text(DeviceText::Close);
+    for (DeviceText id :
+         {DeviceText::ColumnCom, DeviceText::ColumnDevice, DeviceText::ColumnSource,
+          DeviceText::ColumnPresent, DeviceText::ColumnAccess, DeviceText::ColumnDescription})
+        tblPorts.columns.push_back(text(id));
+    for (DeviceText id : {DeviceText::ColumnDevice, DeviceText::ColumnDescription,
+                          DeviceText::ColumnStoredAs, DeviceText::ColumnWhy})
+        tblDevices.columns.push_back(text(id));
+    tblDevices.emptyText = text(DeviceText::NoDevices);
 }
 
 void FrmDevices::Form_Load() {
     // The port the library uses now is selected first.
-    lstPorts.listIndex = comm::ReadPortPosition(ports_.settings);
+    tblPorts.listIndex = comm::ReadPortPosition(ports_.settings);
     Fill();
 }
 
 void FrmDevices::Fill() {
     devices_ = serial_.Detect();
-    const comm::PortMap map = comm::ReadPortMap(ports_.settings);
     auto text = [&](DeviceText id) { return DeviceLangText(texts_, id); };
 
-    lstPorts.items.clear();
+    tblPorts.rows.clear();
     for (int n = 1; n <= comm::kPorts; ++n) {
-        const std::string path = serial_.MapPortName(n);
-        std::string row = "COM" + std::to_string(n) + "  " + path;
-        if (const std::string source = PortSource(n, map); source == "default")
-            row += " (" + text(DeviceText::Default) + ")";
-        else if (source != "map")
-            row += " (" + source + ")";
-        const DeviceFile file = InspectDeviceFile(path);
-        if (!file.present) {
-            row += " - " + text(DeviceText::NotPresent);
-        } else {
-            row += " - " + text(DeviceText::Present) + ", ";
-            row += text(file.mayOpen ? DeviceText::MayOpen : DeviceText::NoAccess);
-            if (const SerialDevice* d = FindDevice(devices_, path))
-                row += " - " + DescribeDevice(*d);
+        const PortMapping mapping = serial_.MapPort(n);
+        const std::string source = mapping.source == PortSource::Default
+                                       ? text(DeviceText::Default)
+                                       : PortSourceText(n, mapping.source);
+        const DeviceFile file = InspectDeviceFile(mapping.device);
+        std::string access, description;
+        if (file.present) {
+            access = text(file.mayOpen ? DeviceText::MayOpen : DeviceText::NoAccess);
+            if (const SerialDevice* d = FindDevice(devices_, mapping.device))
+                description = DescribeDevice(*d);
         }
-        lstPorts.items.push_back(row);
+        tblPorts.rows.push_back({ComName(n), mapping.device, source,
+                                 text(file.present ? DeviceText::Present : DeviceText::NotPresent),
+                                 access, description});
     }
 
-    lstDevices.items.clear();
+    tblDevices.rows.clear();
     for (const SerialDevice& d : devices_) {
-        std::string row = d.devicePath + "  " + DescribeDevice(d);
-        if (!d.byIdPath.empty())
-            row += "  " + d.byIdPath;
-        if (d.present && !d.mayOpen)
-            row += " - " + text(DeviceText::NoAccess);
-        lstDevices.items.push_back(row);
+        const StablePath stable = StablePathOf(d, devices_);
+        tblDevices.rows.push_back(
+            {d.devicePath, DescribeDevice(d), stable.path, StoredByText(stable.by, texts_)});
     }
-    if (devices_.empty())
-        lstDevices.items.push_back(text(DeviceText::NoDevices));
-    lstDevices.listIndex = -1;
-    lstPorts_Click(lstPorts.listIndex);
+    if (tblDevices.listIndex >= static_cast<int>(devices_.size()))
+        tblDevices.listIndex = -1;
+    tblPorts_Click(tblPorts.listIndex);
 }
 
-void FrmDevices::lstPorts_Click(int index) {
+void FrmDevices::DevicesChanged() {
+    Fill();
+}
+
+void FrmDevices::tblPorts_Click(int row) {
     lblStatus.caption.clear();
-    if (index < 0 || index >= comm::kPorts) {
-        lstPorts.listIndex = -1;
+    if (row < 0 || row >= comm::kPorts) {
+        tblPorts.listIndex = -1;
         return;
     }
-    lstPorts.listIndex = index;
+    tblPorts.listIndex = row;
     // The permission sentence, without opening the device: opening some adapters resets
     // the board behind them.
-    const std::string path = serial_.MapPortName(index + 1);
+    const std::string path = serial_.MapPort(row + 1).device;
     const DeviceFile file = InspectDeviceFile(path);
     if (file.present && !file.mayOpen) {
         PortState state;
@@ -94,11 +100,11 @@ void FrmDevices::lstPorts_Click(int index) {
     }
 }
 
-void FrmDevices::lstDevices_Click(int index) {
-    if (index < 0 || index >= static_cast<int>(devices_.size()))
+void FrmDevices::tblDevices_Click(int row) {
+    if (row < 0 || row >= static_cast<int>(devices_.size()))
         return;
-    lstDevices.listIndex = index;
-    txtPath.text = StablePath(devices_[static_cast<std::size_t>(index)]);
+    tblDevices.listIndex = row;
+    txtPath.text = StablePathOf(devices_[static_cast<std::size_t>(row)], devices_).path;
 }
 
 void FrmDevices::txtPath_Change(const std::string& text) {
@@ -106,21 +112,25 @@ void FrmDevices::txtPath_Change(const std::string& text) {
 }
 
 void FrmDevices::cmdAssign_Click() {
-    const std::string path = settings::Trim(txtPath.text);
-    if (lstPorts.listIndex < 0 || path.empty())
+    if (tblPorts.listIndex < 0)
         return;
-    if (path[0] != '/' || path.size() > kMaxPath) {
+    const std::string path = settings::Trim(txtPath.text);
+    if (path.empty() || path[0] != '/' || path.size() > kMaxPath) {
         lblStatus.caption = DeviceLangText(texts_, DeviceText::NotAPath);
         return;
     }
-    // A found device is stored by its stable path, so that it stays mapped in another socket.
+    // A found device is stored by its stable path, so that it stays mapped after a re-plug.
     const SerialDevice* device = FindDevice(devices_, path);
-    Store(lstPorts.listIndex + 1, device ? StablePath(*device) : path);
+    Store(tblPorts.listIndex + 1, device ? StablePathOf(*device, devices_).path : path);
 }
 
 void FrmDevices::cmdClear_Click() {
-    if (lstPorts.listIndex >= 0)
-        Store(lstPorts.listIndex + 1, "");
+    if (tblPorts.listIndex < 0)
+        return;
+    const int number = tblPorts.listIndex + 1;
+    if (comm::ReadPortMap(ports_.settings)[static_cast<std::size_t>(number - 1)].empty())
+        return; // nothing assigned: nothing to write
+    Store(number, "");
 }
 
 void FrmDevices::Store(int portNumber, const std::string& path) {

@@ -1,5 +1,6 @@
 #include "kaprin/record/download_log.h"
 
+#include "kaprin/base/port_choice.h"
 #include "kaprin/base/text_escape.h"
 #include "kaprin/record/outcome_event.h"
 
@@ -143,7 +144,7 @@ nlohmann::json OutcomeObject(const StampedRecord& s) {
     o["started"] = IsoUtc(s.started);
     o["station"] = s.station;
     o["host"] = s.host;
-    o["port"] = "COM" + std::to_string(r.portIndex + 1);
+    o["port"] = ComName(r.portIndex + 1);
     o["device"] = s.device;
     o["image"] = r.image;
     o["image_sha256"] = r.imageSha256;
@@ -281,7 +282,7 @@ void RecordWriter::Record(StampedRecord s) {
     s.station = station;
     if (s.station.empty())
         s.station = s.device != "-" ? s.device.substr(s.device.rfind('/') + 1)
-                                    : "COM" + std::to_string(s.record.portIndex + 1);
+                                    : ComName(s.record.portIndex + 1);
     s.identity = identity;
     const nlohmann::json o = OutcomeObject(s);
     SendToJournal(JournalFields(o));

@@ -1,6 +1,8 @@
 #include "kaprin/record/download_log.h"
 #include "kaprin/record/line_report.h"
 
+// No CODE_FILE, CODE_LINE and CODE_FUNC fields: they would name this file, not a download.
+#define SD_JOURNAL_SUPPRESS_LOCATION
 #include <systemd/sd-journal.h>
 
 #include <sys/uio.h>
@@ -10,8 +12,6 @@
 
 namespace kaprin::record {
 
-// sd_journal_sendv adds no CODE_FILE, CODE_LINE or CODE_FUNC: they would name this file,
-// not a download.
 bool SendToJournal(const std::vector<std::string>& fields) {
     std::vector<iovec> iov;
     iov.reserve(fields.size());

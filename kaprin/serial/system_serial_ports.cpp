@@ -1,5 +1,7 @@
 #include "kaprin/serial/system_serial_ports.h"
 
+#include "kaprin/base/port_choice.h"
+#include "kaprin/core/library_binding.h"
 #include "rs232/rs232.h"
 
 #include <climits>
@@ -23,18 +25,18 @@ std::string RunningProgramDir() {
 
 } // namespace
 
-SystemSerialPorts::SystemSerialPorts(std::string programDir, std::string sysRoot,
-                                     std::string devRoot)
-    : programDir_(programDir.empty() ? RunningProgramDir() : std::move(programDir)),
-      sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
+SystemSerialPorts::SystemSerialPorts(std::string programDir)
+    : programDir_(programDir.empty() ? RunningProgramDir() : std::move(programDir)) {}
 
 void* SystemSerialPorts::Symbol(const char* name) {
     if (!tried_) {
         tried_ = true;
-        const std::string beside = programDir_ + "/librs232.so";
-        handle_ = dlopen(beside.c_str(), RTLD_NOW);
+        // The component is reached through the download library that depends on it, never
+        // loaded beside it: the map set here is then the one the library's opens use.
+        const std::string beside = programDir_ + "/" + kPellinFile;
+        handle_ = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle_)
-            handle_ = dlopen("librs232.so", RTLD_NOW);
+            handle_ = dlopen(kPellinFile, RTLD_NOW | RTLD_LOCAL);
     }
     return handle_ ? dlsym(handle_, name) : nullptr;
 }
@@ -52,28 +54,40 @@ void SystemSerialPorts::SetPortMap(const comm::PortMap& map) {
         return;
     for (std::size_t i = 0; i < map.size(); ++i) {
         if (map[i].size() > 255)
-            onMapProblem("the [Ports] entry of COM" + std::to_string(i + 1) +
-                         " is longer than 255 bytes and is skipped: COM" + std::to_string(i + 1) +
+            onMapProblem("the [Ports] entry of " + ComName(int(i) + 1) +
+                         " is longer than 255 bytes and is skipped: " + ComName(int(i) + 1) +
                          " names no device until it is mended");
     }
 }
 
-std::string SystemSerialPorts::MapPortName(int number) {
+PortMapping SystemSerialPorts::MapPort(int number) {
     auto map = reinterpret_cast<decltype(&::MapPortName)>(Symbol("MapPortName"));
+    auto source = reinterpret_cast<decltype(&::MapPortSource)>(Symbol("MapPortSource"));
     char path[256];
-    const std::string name = "COM" + std::to_string(number);
-    return map && map(name.c_str(), path, sizeof path) == RS232_OK ? std::string(path)
-                                                                   : std::string();
+    const std::string name = ComName(number);
+    if (!map || !source || map(name.c_str(), path, sizeof path) != RS232_OK)
+        return {};
+    switch (source(name.c_str())) {
+    case RS232_SOURCE_ENV:
+        return {path, PortSource::Environment};
+    case RS232_SOURCE_MAP:
+        return {path, PortSource::Map};
+    case RS232_SOURCE_DEFAULT:
+        return {path, PortSource::Default};
+    default:
+        return {path, PortSource::None};
+    }
 }
 
-PortState SystemSerialPorts::ProbePort(const std::string& name) {
+PortState SystemSerialPorts::ProbePort(const std::string& name, std::int32_t baud) {
     auto probe = reinterpret_cast<decltype(&::ProbePort)>(Symbol("ProbePort"));
     RS232_PortState raw{};
     PortState state;
     state.device = name;
+    state.baud = baud;
     if (!probe)
         return state; // Failed, for want of the component
-    switch (probe(name.c_str(), &raw)) {
+    switch (probe(name.c_str(), baud, &raw)) {
     case RS232_PORT_USABLE:
         state.condition = PortCondition::Usable;
         break;
@@ -88,6 +102,9 @@ PortState SystemSerialPorts::ProbePort(const std::string& name) {
         break;
     case RS232_PORT_NOT_A_TERMINAL:
         state.condition = PortCondition::NotATerminal;
+        break;
+    case RS232_PORT_BAD_RATE:
+        state.condition = PortCondition::BadRate;
         break;
     case RS232_PORT_CONSOLE:
         state.condition = PortCondition::Console;
@@ -107,7 +124,15 @@ PortState SystemSerialPorts::ProbePort(const std::string& name) {
 }
 
 std::vector<SerialDevice> SystemSerialPorts::Detect() {
-    return DetectSerialDevices(sysRoot_, devRoot_);
+    return DetectUdevSerialDevices();
+}
+
+bool SystemSerialPorts::DevicesChanged() {
+    return watch_.Changed();
+}
+
+int SystemSerialPorts::ChangeDescriptor() {
+    return watch_.Descriptor();
 }
 
 } // namespace kaprin

@@ -66,7 +66,7 @@ TEST(PortList, ShowsEachPortsDeviceAndWhatStandsInTheWay) {
     Holder other(held.slavePath());
     ASSERT_GT(other.pid, 0);
 
-    const std::vector<PortInfo> ports = ListPorts(serial, map);
+    const std::vector<PortInfo> ports = ListPorts(serial, 9600);
     unsetenv("RS232_COM1");
     serial.SetPortMap({});
     ASSERT_EQ(ports.size(), 20u);
@@ -92,9 +92,11 @@ TEST(PortList, ShowsEachPortsDeviceAndWhatStandsInTheWay) {
     usb.devicePath = "/dev/ttyUSB0";
     usb.byIdPath = "/dev/serial/by-id/usb-FTDI_X-if00-port0";
     usb.usb = usb.present = true;
+    usb.serial = "X";
     usb.group = "dialout";
     SerialDevice forged = usb;
     forged.devicePath = "/dev/ttyUSB1";
+    forged.byIdPath.clear(); // a shared by-id name would store both by their sockets
     forged.manufacturer = "X\nCOM9   /dev/ttyUSB9";
     const std::string text = FormatPortList(ports, {usb, forged});
     // A control byte from a USB string is shown escaped, never as a list line of its own.
@@ -130,7 +132,8 @@ TEST(PortList, PermissionSentenceThroughTheSerialComponent) {
         if (getuid() != 0)
             (void)chmod(pty.slavePath().c_str(), 0); // our own terminal: forbid it to ourselves
         SystemSerialPorts serial;
-        const std::string text = PortProblemText(serial.ProbePort(pty.slavePath()), LangTable{});
+        const std::string text =
+            PortProblemText(serial.ProbePort(pty.slavePath(), 9600), LangTable{});
         (void)!write(out[1], text.data(), text.size());
         _exit(0);
     }

@@ -1,11 +1,11 @@
 // The station end to end on the fakes: the model's run and automatic mode as a person
 // sees them on a terminal, and as a script sees them without one, with exit statuses.
 #include "fakes.h"
-#include "kaprin/base/port_memo.h"
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/station.h"
 #include "kaprin/cli/steady_clock.h"
 #include "kaprin/core/frm_main.h"
+#include "kaprin/prefs/serial_line.h"
 #include "temp_dir.h"
 #include "terminal_harness.h"
 
@@ -52,9 +52,9 @@ private:
 };
 
 // The libraries as the real binding reports a missing one.
-class MissingPellin : public PortMemo {
+class MissingPellin : public SerialLine {
 public:
-    MissingPellin(PellinApi& p, WindowServices& w) : PortMemo(p), w_(w) {}
+    MissingPellin(PellinApi& p, WindowServices& w) : SerialLine(p, nullptr), w_(w) {}
     std::int32_t usePort(std::int32_t, std::int32_t) override {
         w_.Fatal("libPellin.so cannot be loaded");
         return -1; // not reached
@@ -98,7 +98,7 @@ struct Bench {
                           [this](WindowServices& w) -> std::unique_ptr<PellinApi> {
                               if (missingLibrary)
                                   return std::make_unique<MissingPellin>(pellin, w);
-                              return std::make_unique<PortMemo>(pellin);
+                              return std::make_unique<SerialLine>(pellin, nullptr);
                           },
                           [this](WindowServices&) -> std::unique_ptr<KaldunApi> {
                               return std::make_unique<ForwardKaldun>(kaldun);

@@ -335,7 +335,8 @@ TEST_F(TwoStations, OnceOnATerminalAnsweredByAPerson) {
 }
 
 // From a script, a scanner that stops answering ends --once with the library's time-out
-// code 1, and a port that cannot be opened with 69.
+// code 1, a port that cannot be opened with 69, and a stored rate the driver refuses
+// with 69 and a message that names the rate.
 TEST_F(TwoStations, OnceExitStatusesFromTheLibrary) {
     SKIP_WITHOUT_PSEUDO_TERMINAL();
     const std::string file = dir.Write("X.PLN", image);
@@ -362,6 +363,12 @@ TEST_F(TwoStations, OnceExitStatusesFromTheLibrary) {
     EXPECT_NE(kaprin::test::ReadTextFile(dir.path().string() + "/once.out")
                   .find("the download failed with the library's result 1"),
               std::string::npos);
+    dir.Write("config/Kaprin/Kaprin.ini", "[Comm]\nBAUD%20RATE=-5\n");
+    EXPECT_EQ(run({"--once", "--yes", "-F=" + file}, sim.SlavePath()), 69);
+    const std::string refused = kaprin::test::ReadTextFile(dir.path().string() + "/once.out");
+    EXPECT_NE(refused.find(sim.SlavePath() + " does not take the rate of -5 baud."),
+              std::string::npos)
+        << refused;
     sim.Stop();
     EXPECT_EQ(run({"--once", "--yes", "-F=" + file}, dir.path().string() + "/no-such-port"), 69)
         << kaprin::test::ReadTextFile(dir.path().string() + "/once.out");

@@ -10,8 +10,10 @@
 #include "kaprin/updateset/frm_setting.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -292,13 +295,23 @@ TEST(Forms, LanguageChoiceRetitlesTheMainWindow) {
     EXPECT_EQ(w.store.ReadSetting("Setup", "Language"), "Other.ini");
 }
 
-// The serial devices window, from the communication window's button: its controls by
-// name; a device clicked and assigned reaches the store and the communication window's line.
+// Keys as a person types them, each one a key press the widget handles itself.
+void TypeKeys(QWidget* widget, const QString& keys) {
+    for (QChar key : keys) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(key));
+        QApplication::sendEvent(widget, &press);
+    }
+}
+
+// The serial devices window, from the communication window's button: two tables whose
+// rows are chosen whole; a device clicked and assigned reaches the store and the
+// communication window's line; with no device, the placeholder row cannot be chosen.
 TEST(Forms, SerialDevicesWindow) {
     GuiWorld w;
     SerialDevice usb;
     usb.devicePath = w.dir.Write("ttyUSB0", "");
     usb.byIdPath = w.dir / "usb-FTDI-if00";
+    usb.serial = "A1";
     usb.usb = usb.present = usb.mayOpen = true;
     w.serial.devices = {usb};
     w.widget<QAction>("mnuComm")->trigger();
@@ -309,9 +322,9 @@ TEST(Forms, SerialDevicesWindow) {
     ASSERT_NE(devices, nullptr);
     ExpectNames(devices, {{"frmDevices", "QDialog"},
                           {"lblPorts", "QLabel"},
-                          {"lstPorts", "QListWidget"},
+                          {"tblPorts", "QTableWidget"},
                           {"lblDetected", "QLabel"},
-                          {"lstDevices", "QListWidget"},
+                          {"tblDevices", "QTableWidget"},
                           {"lblPath", "QLabel"},
                           {"txtPath", "QLineEdit"},
                           {"lblStatus", "QLabel"},
@@ -320,21 +333,50 @@ TEST(Forms, SerialDevicesWindow) {
                           {"cmdRefresh", "QPushButton"},
                           {"cmdClose", "QPushButton"}});
     EXPECT_EQ(devices->windowTitle(), "Serial devices");
-    auto* ports = devices->findChild<QListWidget*>("lstPorts");
-    ASSERT_EQ(ports->count(), 20);
-    ports->setCurrentRow(1);
-    devices->findChild<QListWidget*>("lstDevices")->setCurrentRow(0);
+    auto* ports = devices->findChild<QTableWidget*>("tblPorts");
+    ASSERT_EQ(ports->rowCount(), 20);
+    ASSERT_EQ(ports->columnCount(), 6);
+    EXPECT_EQ(ports->horizontalHeaderItem(2)->text(), "Source");
+    EXPECT_EQ(ports->item(1, 0)->text(), "COM2");
+    ports->setCurrentCell(1, 3);
+    auto* found = devices->findChild<QTableWidget*>("tblDevices");
+    found->setCurrentCell(0, 1);
     EXPECT_EQ(devices->findChild<QLineEdit*>("txtPath")->text().toStdString(), usb.byIdPath);
     devices->findChild<QPushButton*>("cmdAssign")->click();
     EXPECT_EQ(w.store.ReadSetting("Ports", "COM2"), usb.byIdPath);
+    EXPECT_EQ(ports->item(1, 2)->text(), "map");
     auto* port = comm->findChild<QComboBox*>("Combo1_0");
     port->setCurrentIndex(1);
     Q_EMIT port->activated(1);
     EXPECT_EQ(comm->findChild<QLabel*>("lblDevice")->text().toStdString(),
               "Device: " + usb.byIdPath + " (not present)");
+
+    w.serial.devices.clear();
+    devices->findChild<QPushButton*>("cmdRefresh")->click();
+    ASSERT_EQ(found->rowCount(), 1);
+    EXPECT_EQ(found->item(0, 0)->text(), "No serial device found.");
+    EXPECT_FALSE(found->item(0, 0)->flags() & Qt::ItemIsSelectable);
     devices->findChild<QPushButton*>("cmdClose")->click();
     EXPECT_EQ(w.view->child(WindowId::frmDevices), nullptr);
     EXPECT_EQ(w.model->frmDevices, nullptr);
+}
+
+// Typing into a box that showed an entry keeps the caret where the person types, also at
+// the keystroke that makes the text stop (or start) naming an entry.
+TEST(Forms, ComboBoxesKeepTheCaret) {
+    GuiWorld w;
+    w.widget<QAction>("mnuComm")->trigger();
+    gui::ChildDialog* comm = w.view->child(WindowId::frmComm);
+    ASSERT_NE(comm, nullptr);
+    for (const auto& [name, typed] : {std::pair<const char*, QString>{"Combo1_0", "COM99"},
+                                      {"Combo1_1", "230400"},
+                                      {"Combo1_1", "9600"}}) {
+        auto* box = comm->findChild<QComboBox*>(name);
+        box->lineEdit()->selectAll();
+        TypeKeys(box->lineEdit(), typed);
+        EXPECT_EQ(box->currentText(), typed);
+        EXPECT_EQ(box->lineEdit()->cursorPosition(), typed.size());
+    }
 }
 
 } // namespace

@@ -92,7 +92,8 @@ TEST_F(CommTest, StoredValuesOutsideTheLists) {
     }
 }
 
-// A typed text counts when it names an entry; otherwise OK leaves the window open.
+// A typed text counts when it names an entry; otherwise OK leaves the window open and says
+// what the box takes.
 TEST_F(CommTest, TypedTexts) {
     FrmComm& comm = Open();
     comm.Combo1[0].Type(" com4 ");
@@ -111,6 +112,10 @@ TEST_F(CommTest, TypedTexts) {
     typed.Command1_Click();
     ASSERT_TRUE(main.frmComm);
     EXPECT_EQ(world.pellin.usePortCalls.size(), 1u);
+    EXPECT_EQ(world.windows.messages,
+              (std::vector<std::string>{
+                  "COM21 is not in the list. Choose one of: COM1 - COM20.",
+                  "4800 is not in the list. Choose one of: 9600, 19200, 38400, 57600, 115200."}));
 }
 
 } // namespace

@@ -24,6 +24,7 @@ struct DevicesTest : ::testing::Test {
         usb.vendorId = "0403";
         usb.productId = "6001";
         usb.product = "FT232R USB UART";
+        usb.serial = "A1";
         usb.driver = "ftdi_sio";
         world.serial.devices = {usb};
         world.serial.defaultPrefix = dir / "ttyS";
@@ -38,24 +39,23 @@ struct DevicesTest : ::testing::Test {
     }
 };
 
-// The window lists every COM number with its device, and the devices found; a device
-// clicked offers its stable path, which Assign stores and hands to the serial component.
+// The window is a table of every COM number and one of the devices found; a device clicked
+// offers its stable path, which Assign stores and hands to the serial component; Clear
+// writes only what was assigned; a device plugged in shows without Refresh.
 TEST_F(DevicesTest, AssignsTheStablePathOfAFoundDevice) {
     world.store.values[{"Comm", "COM PORT"}] = "2";
-    setenv("RS232_COM2", "/dev/ttyX", 1);
     FrmDevices& w = Open();
-    unsetenv("RS232_COM2");
     EXPECT_EQ(world.windows.shown, std::vector<WindowId>{WindowId::frmDevices});
     EXPECT_EQ(w.Caption, "Serial devices");
-    ASSERT_EQ(w.lstPorts.items.size(), 20u);
-    EXPECT_EQ(w.lstPorts.listIndex, 2) << "the port in use is selected";
-    EXPECT_EQ(w.lstPorts.items[0], "COM1  " + dir / "ttyS0" + " (default) - not present");
-    EXPECT_EQ(w.lstPorts.items[1], "COM2  " + dir / "ttyS1" + " (RS232_COM2) - not present");
-    ASSERT_EQ(w.lstDevices.items.size(), 1u);
-    EXPECT_EQ(w.lstDevices.items[0],
-              usb.devicePath + "  FT232R USB UART (0403:6001, ftdi_sio)  " + usb.byIdPath);
+    ASSERT_EQ(w.tblPorts.rows.size(), 20u);
+    EXPECT_EQ(w.tblPorts.listIndex, 2) << "the port in use is selected";
+    using Row = std::vector<std::string>;
+    EXPECT_EQ(w.tblPorts.rows[0], (Row{"COM1", dir / "ttyS0", "default", "not present", "", ""}));
+    const std::vector<Row> found = {
+        {usb.devicePath, "FT232R USB UART (0403:6001, serial A1, ftdi_sio)", usb.byIdPath, ""}};
+    EXPECT_EQ(w.tblDevices.rows, found);
 
-    w.lstDevices_Click(0);
+    w.tblDevices_Click(0);
     EXPECT_EQ(w.txtPath.text, usb.byIdPath);
     w.txtPath_Change(usb.devicePath); // typed: a found device is still stored by its by-id path
     w.cmdAssign_Click();
@@ -64,33 +64,42 @@ TEST_F(DevicesTest, AssignsTheStablePathOfAFoundDevice) {
     EXPECT_EQ(world.serial.mapsSet.back()[2], usb.byIdPath);
     fs::create_symlink(usb.devicePath, usb.byIdPath);
     w.cmdRefresh_Click();
-    EXPECT_EQ(w.lstPorts.items[2], "COM3  " + usb.byIdPath +
-                                       " - present, may be opened - FT232R USB UART "
-                                       "(0403:6001, ftdi_sio)");
+    EXPECT_EQ(w.tblPorts.rows[2], (Row{"COM3", usb.byIdPath, "map", "present", "may be opened",
+                                       "FT232R USB UART (0403:6001, serial A1, ftdi_sio)"}));
 
     w.cmdClear_Click();
     EXPECT_EQ(world.store.ReadSetting("Ports", "COM3"), "");
     EXPECT_EQ(world.serial.mapsSet.back()[2], "");
+    const auto writes = world.store.writes.size();
+    w.cmdClear_Click();
+    EXPECT_EQ(world.store.writes.size(), writes) << "nothing assigned: nothing written";
+
+    world.serial.devices.clear();
+    world.serial.changed = true;
+    main.SerialWatch_Timer();
+    EXPECT_TRUE(w.tblDevices.rows.empty());
+    EXPECT_EQ(w.tblDevices.emptyText, "No serial device found.");
 
     w.cmdClose_Click();
     EXPECT_FALSE(main.frmDevices);
     EXPECT_EQ(world.windows.closed, std::vector<WindowId>{WindowId::frmDevices});
 }
 
-// A typed path loses its blanks; one that is not absolute is refused with a word.
+// A typed path loses its blanks; an empty one or one that is not absolute is refused with
+// a word.
 TEST_F(DevicesTest, TypedPaths) {
     FrmDevices& w = Open();
-    w.lstPorts_Click(4);
+    w.tblPorts_Click(4);
     for (const auto& [typed, stored] : {std::pair<std::string, std::string>{"ttyACM0", ""},
+                                        {"  ", ""},
                                         {"  /dev/ttyACM0 ", "/dev/ttyACM0"}}) {
         w.txtPath_Change(typed);
         w.cmdAssign_Click();
         EXPECT_EQ(world.store.ReadSetting("Ports", "COM5"), stored) << typed;
+        EXPECT_EQ(w.lblStatus.caption,
+                  stored.empty() ? "Give a device path that starts with /." : "")
+            << typed;
     }
-    EXPECT_EQ(w.lblStatus.caption, "");
-    w.txtPath_Change("x");
-    w.cmdAssign_Click();
-    EXPECT_EQ(w.lblStatus.caption, "Give a device path that starts with /.");
 }
 
 // The communication window shows where the chosen entry leads; with nothing mapped and
@@ -124,11 +133,11 @@ TEST_F(DevicesTest, CommunicationWindowOffersTheOnlyDevice) {
         EXPECT_EQ(world.windows.questions.size(), c.asked ? 1u : 0u);
         const bool stored = c.asked && c.answer;
         EXPECT_EQ(world.store.ReadSetting("Ports", "COM4"), stored ? usb.byIdPath : "");
-        EXPECT_EQ(world.serial.MapPortName(4), stored ? usb.byIdPath : dir / "ttyS3");
+        EXPECT_EQ(world.serial.MapPort(4).device, stored ? usb.byIdPath : dir / "ttyS3");
         if (c.asked) {
             EXPECT_EQ(world.windows.questions[0],
                       "No port is mapped to a device yet. Use the USB serial device FT232R USB "
-                      "UART (0403:6001, ftdi_sio) (" +
+                      "UART (0403:6001, serial A1, ftdi_sio) (" +
                           usb.byIdPath + ") as COM4?");
         }
     }

@@ -1,112 +1,34 @@
 #include "kaprin/prefs/comm_settings.h"
 #include "kaprin/prefs/device_texts.h"
-#include "kaprin/prefs/port_check.h"
 #include "kaprin/prefs/serial_devices.h"
+#include "kaprin/prefs/serial_line.h"
 
 #include "fakes.h"
-#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
 
 namespace kaprin {
 namespace {
 
-namespace fs = std::filesystem;
-using test::TempDir;
-
-// A folder laid out like /sys and /dev: `sys/class/tty/<name>/device` leads into
-// `sys/devices`, USB devices carry their id and string files, and `dev/serial/by-id`
-// holds the stable links.
-struct FakeSystem {
-    TempDir dir;
-    std::string sys = dir / "sys", dev = dir / "dev";
-
-    void Link(const fs::path& link, const fs::path& target) {
-        fs::create_directories(link.parent_path());
-        fs::create_symlink(target, link);
+// Two adapters that give the same serial number share one by-id link, which leads to
+// whichever enumerated last: each is stored by its socket, and found again by it.
+TEST(StablePathOf, ASharedByIdNameFallsBackToTheSocket) {
+    std::vector<SerialDevice> twins(2);
+    for (std::size_t i = 0; i < twins.size(); ++i) {
+        twins[i].devicePath = "/dev/ttyUSB" + std::to_string(i);
+        twins[i].serial = "0001";
+        twins[i].byIdPath = "/dev/serial/by-id/usb-Same_0001-if00-port0";
+        twins[i].byPathPath = "/dev/serial/by-path/usb-0:" + std::to_string(i) + ":1.0-port0";
     }
-    // A tty whose device folder is `devicePath` below sys/devices, bound to `driver`.
-    void Tty(const std::string& name, const std::string& devicePath, const std::string& driver,
-             const std::string& subsystem = "usb-serial") {
-        const fs::path device = fs::path(sys) / "devices" / devicePath;
-        fs::create_directories(device);
-        Link(device / "driver", fs::path(sys) / "bus" / subsystem / "drivers" / driver);
-        Link(device / "subsystem", fs::path(sys) / "bus" / subsystem);
-        Link(fs::path(sys) / "class" / "tty" / name / "device", device);
+    for (const SerialDevice& d : twins) {
+        const StablePath stable = StablePathOf(d, twins);
+        EXPECT_EQ(stable.path, d.byPathPath);
+        EXPECT_EQ(stable.by, StoreBy::PathSameId);
+        EXPECT_EQ(FindDevice(twins, stable.path), &d);
     }
-    void Usb(const std::string& usbPath, std::map<std::string, std::string> attributes) {
-        for (const auto& [file, value] : attributes)
-            dir.Write("sys/devices/" + usbPath + "/" + file, value + "\n");
-    }
-    void DeviceFile(const std::string& name) { dir.Write("dev/" + name, ""); }
-    void ById(const std::string& link, const std::string& name) {
-        Link(fs::path(dev) / "serial" / "by-id" / link, "../../" + name);
-    }
-};
-
-// Detection keeps the hardware-backed ttys and reads what a person needs to tell them
-// apart; consoles and the platform's legacy 8250 ports are left out.
-TEST(DetectSerialDevices, FindsWhatAPersonNeedsOnAFakeTree) {
-    FakeSystem f;
-    // An FTDI adapter: the tty's device is a child of the interface, two levels below USB.
-    f.Usb("usb1/1-1", {{"idVendor", "0403"},
-                       {"idProduct", "6001"},
-                       {"manufacturer", "FTDI"},
-                       {"product", "FT232R USB UART"},
-                       {"serial", "A10K5"}});
-    f.Tty("ttyUSB0", "usb1/1-1/1-1:1.0/ttyUSB0", "ftdi_sio");
-    f.DeviceFile("ttyUSB0");
-    f.ById("usb-FTDI_FT232R_USB_UART_A10K5-if00-port0", "ttyUSB0");
-    // A CDC ACM device: the tty's device is the interface itself; unplugged just now.
-    f.Usb("usb1/1-2", {{"idVendor", "2341"}, {"idProduct", "0043"}, {"product", "Arduino Uno"}});
-    f.Tty("ttyACM0", "usb1/1-2/1-2:1.0", "cdc_acm", "usb");
-    // A real on-board port and a phantom one, a console and a pseudo-terminal.
-    f.Tty("ttyS0", "pnp0/00:04/00:04:0/00:04:0.0", "port", "serial-base");
-    f.Link(fs::path(f.sys) / "devices/pnp0/00:04/00:04:0/driver", f.sys + "/bus/serial-base/ctrl");
-    f.Link(fs::path(f.sys) / "devices/pnp0/00:04/driver", fs::path(f.sys) / "bus/pnp/serial");
-    f.DeviceFile("ttyS0");
-    f.Tty("ttyS3", "platform/serial8250", "serial8250", "platform");
-    f.Tty("ttyS4", "platform/serial8250/serial8250:0/serial8250:0.4", "port", "serial-base");
-    fs::create_directories(fs::path(f.sys) / "class/tty/tty0");
-    fs::create_directories(fs::path(f.sys) / "class/tty/ptmx");
-
-    const auto devices = DetectSerialDevices(f.sys, f.dev);
-    ASSERT_EQ(devices.size(), 3u);
-    const struct {
-        std::string name, byId, ids, driver, description;
-        bool usb, present;
-    } expected[] = {
-        {"ttyACM0", "", "2341:0043", "cdc_acm", "Arduino Uno (2341:0043, cdc_acm)", true, false},
-        {"ttyS0", "", ":", "serial", "serial port (serial)", false, true},
-        {"ttyUSB0", f.dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5-if00-port0", "0403:6001",
-         "ftdi_sio", "FTDI FT232R USB UART (0403:6001, serial A10K5, ftdi_sio)", true, true},
-    };
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        const SerialDevice& d = devices[i];
-        SCOPED_TRACE(d.name);
-        EXPECT_EQ(d.name, expected[i].name);
-        EXPECT_EQ(d.devicePath, f.dev + "/" + expected[i].name);
-        EXPECT_EQ(d.byIdPath, expected[i].byId);
-        EXPECT_EQ(d.vendorId + ":" + d.productId, expected[i].ids);
-        EXPECT_EQ(d.driver, expected[i].driver);
-        EXPECT_EQ(DescribeDevice(d), expected[i].description);
-        EXPECT_EQ(d.usb, expected[i].usb);
-        EXPECT_EQ(d.present, expected[i].present);
-        // Plain files of mode 644: no group could grant read and write access.
-        EXPECT_EQ(d.group, "") << "a group that cannot give access is not named";
-    }
-    // The stable path is preferred; any path leading to the device finds it.
-    EXPECT_EQ(StablePath(devices[2]), expected[2].byId);
-    EXPECT_EQ(StablePath(devices[1]), f.dev + "/ttyS0");
-    f.Link(f.dir / "another-link", f.dev + "/ttyUSB0");
-    EXPECT_EQ(FindDevice(devices, f.dir / "another-link"), &devices[2]);
-    EXPECT_EQ(FindDevice(devices, expected[2].byId), &devices[2]);
-    EXPECT_EQ(FindDevice(devices, f.dir / "none"), nullptr);
-    // No tree at all: nothing found, nothing thrown.
-    EXPECT_TRUE(DetectSerialDevices(f.dir / "nothing", f.dir / "nothing").empty());
+    EXPECT_EQ(StablePathOf(twins[0], {twins[0]}).by, StoreBy::Id) << "alone, the name is its own";
 }
 
 // Each reason a port cannot be used has its own sentence naming the device; a forbidden
@@ -114,23 +36,26 @@ TEST(DetectSerialDevices, FindsWhatAPersonNeedsOnAFakeTree) {
 TEST(PortProblemText, SaysWhyAndWhatToDo) {
     LangTable english; // no file loaded: the built-in English texts
     const std::string dev = "/dev/ttyUSB0";
-    EXPECT_EQ(PortProblemText({PortCondition::Usable, 0, 0, dev, "dialout"}, english), "");
+    EXPECT_EQ(PortProblemText({PortCondition::Usable, 0, 0, dev, "dialout", "", 9600}, english),
+              "");
     std::set<std::string> texts;
     for (auto c : {PortCondition::Missing, PortCondition::NoPermission, PortCondition::Busy,
-                   PortCondition::NotATerminal, PortCondition::Failed}) {
-        const std::string text = PortProblemText({c, 5, 0, dev, ""}, english);
+                   PortCondition::NotATerminal, PortCondition::Failed, PortCondition::BadRate,
+                   PortCondition::Console}) {
+        const std::string text = PortProblemText({c, 5, 0, dev, "", "", 230400}, english);
         EXPECT_NE(text.find(dev), std::string::npos) << text;
         EXPECT_TRUE(texts.insert(text).second) << text;
     }
-    EXPECT_EQ(PortProblemText({PortCondition::NoPermission, 13, 0, dev, "dialout"}, english),
-              "You may not open /dev/ttyUSB0: it belongs to the group dialout. Run \"sudo usermod "
-              "-aG dialout $USER\", then log out and in again.");
+    EXPECT_EQ(
+        PortProblemText({PortCondition::NoPermission, 13, 0, dev, "dialout", "", 9600}, english),
+        "You may not open /dev/ttyUSB0: it belongs to the group dialout. Run \"sudo usermod "
+        "-aG dialout $USER\", then log out and in again.");
     EXPECT_EQ(PortProblemText({PortCondition::NoPermission, 13, 0, dev, "", "root"}, english),
               "You may not open /dev/ttyUSB0 (owner root), and no group may read and write it. An "
               "administrator must grant you access, for instance with a udev rule.");
     LangTable chinese;
     chinese.LoadText("#1522 %1 正被其他程式使用（程序 %2）。\n");
-    EXPECT_EQ(PortProblemText({PortCondition::Busy, 16, 4242, dev, ""}, chinese),
+    EXPECT_EQ(PortProblemText({PortCondition::Busy, 16, 4242, dev, "", "", 9600}, chinese),
               "/dev/ttyUSB0 正被其他程式使用（程序 4242）。");
 }
 
@@ -149,59 +74,58 @@ TEST(GroupGrantsAccess, OnlyAReadWriteGroupOtherThanRoot) {
 }
 
 // Only a probe that finds the port unusable asks the serial component why, for the port
-// the library was given, and the library's answer passes through unchanged.
-TEST(PortCheckingPellin, AsksWhyOnlyWhenThePortCannotBeUsed) {
+// and rate the library was given, and the library's answer passes through unchanged.
+TEST(SerialLine, AsksWhyOnlyWhenThePortCannotBeUsed) {
     test::FakePellin library;
     test::FakeSerial serial;
     serial.probes["COM3"] = {PortCondition::Busy, 16, 77, "/dev/ttyUSB0", ""};
-    PortCheckingPellin pellin(library, &serial);
-    std::vector<int> holders;
-    pellin.onProblem = [&](const PortState& s) { holders.push_back(s.holderPid); };
-    pellin.usePort(2, 9600);
+    SerialLine line(library, &serial);
+    std::vector<PortState> problems;
+    line.onProblem = [&](const PortState& s) { problems.push_back(s); };
+    line.usePort(2, 9600);
     library.checkZ = {0, 1, -1};
-    EXPECT_EQ(pellin.CheckZ(), 0);
-    EXPECT_EQ(pellin.CheckZ(), 1);
+    EXPECT_EQ(line.CheckZ(), 0);
+    EXPECT_EQ(line.CheckZ(), 1);
     EXPECT_TRUE(serial.probed.empty());
-    EXPECT_EQ(pellin.CheckZ(), -1);
+    EXPECT_EQ(line.CheckZ(), -1);
     EXPECT_EQ(serial.probed, std::vector<std::string>{"COM3"});
-    EXPECT_EQ(holders, std::vector<int>{77});
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].holderPid, 77);
+    EXPECT_EQ(problems[0].baud, 9600);
     // The port is free again by the time it is probed: nothing to explain.
-    pellin.usePort(0, 9600);
-    EXPECT_EQ(pellin.CheckZ(), -1);
-    EXPECT_EQ(holders.size(), 1u);
-    EXPECT_EQ(library.usePortCalls.back(), std::make_pair(0, 9600));
+    line.usePort(0, 9600);
+    EXPECT_EQ(line.CheckZ(), -1);
+    EXPECT_EQ(problems.size(), 1u);
 }
 
 // A time-out on a device that has gone is reported as removed; one on a device still there,
 // and every other code, pass without a word.
-TEST(PortCheckingPellin, TimeOutOnAGoneDeviceSaysRemoved) {
+TEST(SerialLine, TimeOutOnAGoneDeviceSaysRemoved) {
     test::FakePellin library;
     test::FakeSerial serial;
     serial.probes["COM1"] = {PortCondition::Missing, 2, 0, "/dev/ttyUSB0", ""};
-    PortCheckingPellin pellin(library, &serial);
+    SerialLine line(library, &serial);
     std::vector<std::string> said;
     LangTable english;
-    pellin.onProblem = [&](const PortState& s) { said.push_back(PortProblemText(s, english)); };
+    line.onProblem = [&](const PortState& s) { said.push_back(PortProblemText(s, english)); };
+    line.usePort(0, 9600);
     library.errors = {4, 1};
-    EXPECT_EQ(pellin.getError(), 4);
-    EXPECT_EQ(pellin.getError(), 1);
+    EXPECT_EQ(line.getError(), 4);
+    EXPECT_EQ(line.getError(), 1);
     serial.probes["COM1"].condition = PortCondition::Usable;
     library.errors = {1};
-    EXPECT_EQ(pellin.getError(), 1);
+    EXPECT_EQ(line.getError(), 1);
     ASSERT_EQ(said.size(), 1u);
     EXPECT_EQ(said[0].rfind("/dev/ttyUSB0 was removed during the transfer", 0), 0u) << said[0];
 }
 
-// What a station stands in with is what the readers take back.
+// The stored rate, the map and the one reading of a COM name.
 TEST(CommSettings, StoredTextsReadBack) {
     test::MemoryStore store;
-    for (int port : {1, 7, 20}) {
-        store.values[{"Comm", "COM PORT"}] = comm::PortPositionText(port);
-        EXPECT_EQ(comm::ReadPortPosition(store), port - 1);
-    }
-    for (std::int32_t rate : {9600, 19200, 38400, 57600, 115200, 1200, 250000}) {
-        store.values[{"Comm", "BAUD RATE"}] = comm::BaudSettingText(rate);
-        EXPECT_EQ(comm::ReadBaudRate(store), rate);
+    for (auto [text, rate] : std::vector<std::pair<std::string, std::int32_t>>{
+             {"0", 9600}, {"4", 115200}, {"", 115200}, {"250000", 250000}, {"-5", -5}}) {
+        store.values[{"Comm", "BAUD RATE"}] = text;
+        EXPECT_EQ(comm::ReadBaudRate(store), rate) << text;
     }
     store.values[{"Ports", "COM2"}] = "  /dev/ttyUSB0 ";
     const comm::PortMap map = comm::ReadPortMap(store);

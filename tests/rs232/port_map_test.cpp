@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +23,7 @@ std::string Mapped(const char* name) {
 struct NameCase {
     const char* name;
     const char* path;
+    int32_t source;
 };
 
 class PortName : public ::testing::TestWithParam<NameCase> {
@@ -37,20 +39,26 @@ protected:
     void TearDown() override { SetPortMap(nullptr, 0); }
 };
 
-// The environment first, then the port map, then /dev/ttyS<n-1>; paths are taken as they are.
+// The environment first, then the port map, then /dev/ttyS<n-1>; paths are taken as they
+// are; the component says which of them gave the device.
 TEST_P(PortName, Maps) {
     EXPECT_EQ(Mapped(GetParam().name), GetParam().path);
+    EXPECT_EQ(MapPortSource(GetParam().name), GetParam().source);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, PortName,
-    ::testing::Values(NameCase{"\\\\.\\COM1", "/dev/ttyS0"},
-                      NameCase{"\\\\.\\COM3", "/dev/ttyUSB0"},
-                      NameCase{"\\\\.\\COM2", "/dev/serial/by-id/usb-B"},
-                      NameCase{"COM4", "/dev/ttyACM4"}, NameCase{"\\\\.\\COM10", "/dev/ttyS9"},
-                      NameCase{"com3", "/dev/ttyUSB0"}, NameCase{"\\\\.\\COM0", "(none)"},
-                      NameCase{"/dev/ttyACM0", "/dev/ttyACM0"},
-                      NameCase{"\\\\.\\COMX", "\\\\.\\COMX"}, NameCase{"", "(none)"}));
+    ::testing::Values(NameCase{"\\\\.\\COM1", "/dev/ttyS0", RS232_SOURCE_DEFAULT},
+                      NameCase{"\\\\.\\COM3", "/dev/ttyUSB0", RS232_SOURCE_ENV},
+                      NameCase{"\\\\.\\COM2", "/dev/serial/by-id/usb-B", RS232_SOURCE_MAP},
+                      NameCase{"COM4", "/dev/ttyACM4", RS232_SOURCE_MAP},
+                      NameCase{"\\\\.\\COM10", "/dev/ttyS9", RS232_SOURCE_DEFAULT},
+                      NameCase{"com3", "/dev/ttyUSB0", RS232_SOURCE_ENV},
+                      NameCase{"\\\\.\\COM0", "(none)", RS232_SOURCE_NONE},
+                      NameCase{"/dev/ttyACM0", "/dev/ttyACM0", RS232_SOURCE_PATH},
+                      NameCase{"\\\\.\\COMX", "\\\\.\\COMX", RS232_SOURCE_PATH},
+                      NameCase{"COM1234567890", "COM1234567890", RS232_SOURCE_PATH},
+                      NameCase{"", "(none)", RS232_SOURCE_NONE}));
 
 // A map that cannot be taken leaves the old one in force; an over-long entry costs only
 // its own number, which then names no device instead of the default one.
@@ -82,22 +90,30 @@ TEST(ProbePort, Reasons) {
     const std::string slave = ptsname(master);
 
     RS232_PortState state{};
-    EXPECT_EQ(ProbePort(slave.c_str(), &state), RS232_PORT_USABLE);
+    EXPECT_EQ(ProbePort(slave.c_str(), 9600, &state), RS232_PORT_USABLE);
     EXPECT_EQ(std::string(state.device), slave);
     // The terminal's group may only write to it: joining it would not help.
     EXPECT_EQ(std::string(state.group), "");
+    // A rate the driver refuses is named as such; the rate tried does not stay behind.
+    termios before{}, after{};
+    ASSERT_EQ(tcgetattr(master, &before), 0);
+    EXPECT_EQ(ProbePort(slave.c_str(), -5, &state), RS232_PORT_BAD_RATE);
+    EXPECT_EQ(ProbePort(slave.c_str(), 0, &state), RS232_PORT_BAD_RATE);
+    EXPECT_EQ(ProbePort(slave.c_str(), 250000, &state), RS232_PORT_USABLE);
+    ASSERT_EQ(tcgetattr(master, &after), 0);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
 
     // Held by this very process: the lock names its holder.
     ASSERT_EQ(PortInit(slave.c_str(), 9600, 0, 8, 0), RS232_OK);
     ASSERT_EQ(OpenPort(), RS232_OK);
-    EXPECT_EQ(ProbePort(slave.c_str(), &state), RS232_PORT_BUSY);
+    EXPECT_EQ(ProbePort(slave.c_str(), 9600, &state), RS232_PORT_BUSY);
     EXPECT_EQ(state.holderPid, getpid());
     ClosePort();
 
-    EXPECT_EQ(ProbePort("/nonexistent/ttyUSB0", &state), RS232_PORT_MISSING);
-    EXPECT_EQ(ProbePort("/dev/null", &state), RS232_PORT_NOT_A_TERMINAL);
-    EXPECT_EQ(ProbePort("COM0", &state), RS232_PORT_MISSING);
-    EXPECT_EQ(ProbePort(nullptr, &state), -1);
+    EXPECT_EQ(ProbePort("/nonexistent/ttyUSB0", 9600, &state), RS232_PORT_MISSING);
+    EXPECT_EQ(ProbePort("/dev/null", 9600, &state), RS232_PORT_NOT_A_TERMINAL);
+    EXPECT_EQ(ProbePort("COM0", 9600, &state), RS232_PORT_MISSING);
+    EXPECT_EQ(ProbePort(nullptr, 9600, &state), -1);
 
     // Without permission: a mode nobody may open, probed as a user who is not root.
     struct stat st {};
@@ -108,7 +124,9 @@ TEST(ProbePort, Reasons) {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             _exit(100);
         RS232_PortState s{};
-        _exit(ProbePort(slave.c_str(), &s) == RS232_PORT_NO_PERMISSION && s.group[0] == 0 ? 0 : 1);
+        _exit(ProbePort(slave.c_str(), 9600, &s) == RS232_PORT_NO_PERMISSION && s.group[0] == 0
+                  ? 0
+                  : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);

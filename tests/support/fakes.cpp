@@ -234,19 +234,22 @@ void FakeSerial::SetPortMap(const comm::PortMap& m) {
     mapsSet.push_back(m);
 }
 
-std::string FakeSerial::MapPortName(int number) {
+PortMapping FakeSerial::MapPort(int number) {
     const std::string& mapped = map[static_cast<std::size_t>(number - 1)];
-    return mapped.empty() ? defaultPrefix + std::to_string(number - 1) : mapped;
+    if (mapped.empty())
+        return {defaultPrefix + std::to_string(number - 1), PortSource::Default};
+    return {mapped, PortSource::Map};
 }
 
-PortState FakeSerial::ProbePort(const std::string& name) {
+PortState FakeSerial::ProbePort(const std::string& name, std::int32_t baud) {
     probed.push_back(name);
+    PortState state;
+    state.condition = PortCondition::Usable;
+    state.device = name;
     if (auto found = probes.find(name); found != probes.end())
-        return found->second;
-    PortState usable;
-    usable.condition = PortCondition::Usable;
-    usable.device = name;
-    return usable;
+        state = found->second;
+    state.baud = baud;
+    return state;
 }
 
 } // namespace kaprin::test

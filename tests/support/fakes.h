@@ -151,11 +151,13 @@ public:
     std::map<std::string, PortState> probes; // by name; absent: usable
     std::vector<std::string> probed;
     std::vector<SerialDevice> devices;
+    bool changed = false; // DevicesChanged's next answer
 
     void SetPortMap(const comm::PortMap& m) override;
-    std::string MapPortName(int number) override;
-    PortState ProbePort(const std::string& name) override;
+    PortMapping MapPort(int number) override;
+    PortState ProbePort(const std::string& name, std::int32_t baud) override;
     std::vector<SerialDevice> Detect() override { return devices; }
+    bool DevicesChanged() override { return std::exchange(changed, false); }
 };
 
 // The production record: keeps what it is given; the digest names the file it was taken of.

@@ -100,6 +100,40 @@ RS232_API int32_t SetPortMap(const char* const* paths, int32_t count);
  */
 RS232_API int32_t MapPortName(const char* name, char* buf, int32_t size);
 
+/* Where a name's device comes from, by the order above. */
+enum {
+    RS232_SOURCE_NONE = 0,   /* the name maps to nothing (COM0, empty) */
+    RS232_SOURCE_PATH = 1,   /* the name is a path, used as it is */
+    RS232_SOURCE_ENV = 2,    /* the environment variable RS232_COM<n> */
+    RS232_SOURCE_MAP = 3,    /* the process's port map */
+    RS232_SOURCE_DEFAULT = 4 /* /dev/ttyS<n-1> */
+};
+
+/* Returns the RS232_SOURCE_ of name's mapping now; RS232_SOURCE_NONE when name is null. */
+RS232_API int32_t MapPortSource(const char* name);
+
+/*
+ * The port number n of "\\.\COM<n>" or "COM<n>" (any case, one to nine decimal digits),
+ * or -1 for any other text. The one reading of such a name, for this component and for its
+ * callers alike; callers apply their own range.
+ */
+static inline int32_t RS232_ComNumber(const char* name) {
+    if (name == 0)
+        return -1;
+    if (name[0] == '\\' && name[1] == '\\' && name[2] == '.' && name[3] == '\\')
+        name += 4;
+    if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm')
+        return -1;
+    int32_t number = 0;
+    int digits = 0;
+    for (const char* p = name + 3; *p != '\0'; ++p, ++digits) {
+        if (*p < '0' || *p > '9' || digits == 9)
+            return -1;
+        number = number * 10 + (*p - '0');
+    }
+    return digits > 0 ? number : -1;
+}
+
 /* What ProbePort found. */
 enum {
     RS232_PORT_USABLE = 0,         /* it can be opened and held now */
@@ -108,7 +142,8 @@ enum {
     RS232_PORT_BUSY = 3,           /* another program or station holds it */
     RS232_PORT_NOT_A_TERMINAL = 4, /* the path is not a terminal device */
     RS232_PORT_FAILED = 5,         /* any other failure; see error */
-    RS232_PORT_CONSOLE = 6         /* an active system console (console=ttyS0): never opened */
+    RS232_PORT_CONSOLE = 6,        /* an active system console (console=ttyS0): never opened */
+    RS232_PORT_BAD_RATE = 7        /* it opens, but the driver refuses the rate asked */
 };
 
 typedef struct RS232_PortState {
@@ -121,12 +156,14 @@ typedef struct RS232_PortState {
 } RS232_PortState;
 
 /*
- * Finds out whether the port named name could be opened now, and if not why. Opens the device
- * without waiting and without becoming its controlling process, tries the exclusive hold,
- * releases it and closes; changes no line setting. A port this process holds open reads as
- * busy. out must not be null. Returns out->state, or -1 when an argument is null.
+ * Finds out whether the port named name could be opened now at baud, and if not why. Opens
+ * the device without waiting and without becoming its controlling process, tries the
+ * exclusive hold, tries the rate and puts the line settings back as they were, releases the
+ * hold and closes. A rate of 0 or less is refused like one the driver refuses. A port this
+ * process holds open reads as busy. out must not be null. Returns out->state, or -1 when an
+ * argument is null.
  */
-RS232_API int32_t ProbePort(const char* name, RS232_PortState* out);
+RS232_API int32_t ProbePort(const char* name, int32_t baud, RS232_PortState* out);
 
 #ifdef __cplusplus
 }

@@ -1,22 +1,16 @@
-// The download library as the model hands it on: every call passes through unchanged,
-// and the port and rate last chosen are remembered for the production record and for
-// the front ends' headers, whoever chose them (start-up or the Communication window).
+// The download library passed through unchanged: a base for the objects that watch or
+// adjust a few of its calls and hand the rest on.
 #pragma once
 
 #include "kaprin/base/ports.h"
 
 namespace kaprin {
 
-class PortMemo : public PellinApi {
+class PellinRelay : public PellinApi {
 public:
-    explicit PortMemo(PellinApi& inner) : inner_(inner) {}
-
-    std::int32_t portIndex() const { return portIndex_; }
-    std::int32_t baudRate() const { return baudRate_; }
+    explicit PellinRelay(PellinApi& inner) : inner_(inner) {}
 
     std::int32_t usePort(std::int32_t portIndex, std::int32_t baudRate) override {
-        portIndex_ = portIndex;
-        baudRate_ = baudRate;
         return inner_.usePort(portIndex, baudRate);
     }
     void BotLoad(const std::string& path) override { inner_.BotLoad(path); }
@@ -33,8 +27,6 @@ public:
 
 private:
     PellinApi& inner_;
-    std::int32_t portIndex_ = 0;
-    std::int32_t baudRate_ = 0;
 };
 
 } // namespace kaprin
