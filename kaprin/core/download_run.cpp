@@ -121,8 +121,7 @@ std::optional<DownloadOutcome> FrmMain::PrepareLoad() {
     if (!ImagePathFits(file))
         return Outcome(RunResult::PathTooLong);
     if (ports_.record) {
-        if (std::string why = ports_.record->AdmitImage(PortIndex(), file);
-            !why.empty()) {
+        if (std::string why = ports_.record->AdmitImage(PortIndex(), file); !why.empty()) {
             SB1.panel1 = why;
             return Outcome(RunResult::Refused);
         }
