@@ -84,6 +84,15 @@ void StationService::OnStopRequest() {
     }
 }
 
+void StationService::OnHold(const std::string& shown) {
+    if (shown.empty() && !held_)
+        return;
+    held_ = !shown.empty();
+    if (stopping_)
+        return;
+    Say(held_ ? "image failed on " + port_ + ": " + shown : "waiting for a device on " + port_);
+}
+
 void StationService::Extend() {
     extendedAt_ = nowMs_();
     if (messages_.stopping)
