@@ -90,7 +90,10 @@ void StationService::OnHold(const std::string& shown) {
     held_ = !shown.empty();
     if (stopping_)
         return;
-    Say(held_ ? "image failed on " + port_ + ": " + shown : "waiting for a device on " + port_);
+    std::string why = shown;
+    if (!why.empty() && why.back() == '.')
+        why.pop_back(); // the counts follow after a semicolon
+    Say(held_ ? "image failed on " + port_ + ": " + why : "waiting for a device on " + port_);
 }
 
 void StationService::Extend() {
