@@ -259,14 +259,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "PASS  1 good, 0 failed"},
         RunCase{"UnusablePort", Auto({0, 0, -1}), "LR", RunState::Idle, ""},
         RunCase{"SwitchedOffWhileLooking", Auto({0}), "LttAR", RunState::Idle, ""},
+        // Nothing to send: counted and alerted once, then a pause before the next look.
         RunCase{"EmptyFileBox",
                 [](RunMachineTest& t) {
                     AutoOn(t);
                     t.main->SetSFile("");
                 },
-                "LR",
-                RunState::Idle,
-                "",
+                "Ltt",
+                RunState::BackOff,
+                "Next try in 1 s.",
                 {"Beep", "ShowMessage:" + T(1324)}},
         RunCase{"AlertAtTheLimit",
                 [](RunMachineTest& t) {
@@ -373,6 +374,74 @@ TEST_F(RunMachineTest, AutoLockedDuringAManualRun) {
     EXPECT_FALSE(main->mnuAutoQuenlar.checked || main->t2.enabled);
     EXPECT_TRUE(main->mnuAutoQuenlar.enabled && main->cmdStart.visible);
     EXPECT_EQ(world.pellin.loads.size(), 1u);
+}
+
+// The pause after an image failure: how it ends, and whether the mode looks again.
+TEST_F(RunMachineTest, PauseEnds) {
+    namespace fs = std::filesystem;
+    struct Row {
+        const char* name;
+        std::function<void(RunMachineTest&)> during;
+        std::uint32_t ms; // ticked after `during`
+        RunState state;
+        bool looksAgain;
+    } rows[] = {
+        {"waits its time", nullptr, 950, RunState::BackOff, false},
+        {"ends after its time", nullptr, 1000, RunState::Idle, true},
+        {"the image comes back", [](auto& t) { t.dir.Write("gone.PLN", kPlnData); }, 250,
+         RunState::Idle, true},
+        {"its folder made writable",
+         [](auto& t) {
+             fs::permissions(t.dir.path(), fs::perms::others_write, fs::perm_options::add);
+         },
+         250, RunState::Idle, true},
+        {"another file chosen", [](auto& t) { t.main->SetSFile(t.pln); }, 250, RunState::Idle,
+         true},
+        {"the mode switched off", [](auto& t) { t.Play("A"); }, 0, RunState::Idle, false},
+        {"a close request", [](auto& t) { t.Play("C"); }, 0, RunState::Idle, false},
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        std::filesystem::remove(dir / "gone.PLN");
+        AutoOn(*this);
+        main->SetSFile(dir / "gone.PLN");
+        Play("L");
+        ASSERT_EQ(main->run.state(), RunState::BackOff) << row.name;
+        if (row.during)
+            row.during(*this);
+        for (std::uint32_t ms = 0; ms < row.ms; ms += kPollWaitMs)
+            Tick();
+        EXPECT_EQ(main->run.state(), row.state) << row.name;
+        EXPECT_EQ(main->t2.enabled, row.looksAgain) << row.name;
+    }
+}
+
+// Each image failure in a row doubles the pause; an attempt that gets as far as sending
+// starts it afresh, and a failed transfer (the device's) does not pause at all.
+TEST_F(RunMachineTest, PausesDouble) {
+    HexImage(*this, ":00000001FF\r\n");
+    world.kaldun.results = {5, 5, 5, 0, 5};
+    world.kaldun.onConvert = [this, n = 0](const std::string&) mutable {
+        if (++n == 4)
+            dir.Write("C.PLN", kPlnData);
+    };
+    AutoOn(*this);
+    std::vector<std::uint32_t> pauses;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (attempt == 4)
+            std::filesystem::remove(dir / "C.PLN"); // converted again
+        world.pellin.checkZ = {1};
+        world.pellin.checkDevice = {1, 0};
+        Play("L");
+        pauses.push_back(main->run.backOffMs());
+        for (int n = 0; main->run.Busy() && n < 20000; ++n)
+            Tick();
+    }
+    EXPECT_EQ(pauses, (std::vector<std::uint32_t>{1000, 2000, 4000, 0, 1000}));
+    const std::pair<int, std::uint32_t> table[] = {
+        {1, 1000}, {2, 2000}, {6, 32000}, {7, kBackOffMaxMs}, {1000, kBackOffMaxMs}};
+    for (auto [failures, ms] : table)
+        EXPECT_EQ(BackOffMs(failures), ms) << failures;
 }
 
 // The alert comes when the failures in a row reach the limit; a success resets the count.
