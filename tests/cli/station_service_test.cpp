@@ -63,7 +63,7 @@ TEST_P(Service, SendsWhatTheStationDoes) {
             lost = step.value;
             break;
         case 'h':
-            service.OnHold(step.value ? "The file cannot be opened. Next try in 2 s." : "");
+            service.OnHold(step.value ? "Gone. Next try in 2 s." : "");
             break;
         }
         EXPECT_EQ(sent, step.sent) << GetParam().name << ": " << step.hook << step.value;
@@ -113,12 +113,11 @@ INSTANTIATE_TEST_SUITE_P(
                       {"STATUS waiting for a device on COM1; last ok; 1 download(s): 1 good, 0 "
                        "failed; 1 record(s) not written to the log file"}}}},
         // A pause says why and how long; its end says so once.
-        ServiceCase{
-            "paused",
-            {{'r', 0, {"READY waiting for a device on COM1"}},
-             {'h', 1, {"STATUS image failed on COM1: The file cannot be opened. Next try in 2 s"}},
-             {'h', 0, {"STATUS waiting for a device on COM1"}},
-             {'h', 0, {}}}},
+        ServiceCase{"paused",
+                    {{'r', 0, {"READY waiting for a device on COM1"}},
+                     {'h', 1, {"STATUS image failed on COM1: Gone. Next try in 2 s"}},
+                     {'h', 0, {"STATUS waiting for a device on COM1"}},
+                     {'h', 0, {}}}},
         ServiceCase{"stop while waiting",
                     {{'r', 0, {"READY waiting for a device on COM1"}},
                      {'q', 0, {"STOPPING 0 stopping"}},
