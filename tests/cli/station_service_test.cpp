@@ -12,8 +12,7 @@ namespace {
 
 struct Step {
     char hook; // r ready, s transfer start, p progress, o outcome, q stop request,
-               // l records lost from the log file so far, h a pause after an image
-               // failure begins (1) or ends (0)
+               // l records lost from the log file so far, h a pause begins (1) or ends
     int value; // the percent, the outcome's code (0 good), or the clock for p
     std::vector<std::string> sent;
 };
@@ -112,7 +111,6 @@ INSTANTIATE_TEST_SUITE_P(
                       0,
                       {"STATUS waiting for a device on COM1; last ok; 1 download(s): 1 good, 0 "
                        "failed; 1 record(s) not written to the log file"}}}},
-        // A pause says why and how long; its end says so once.
         ServiceCase{"paused",
                     {{'r', 0, {"READY waiting for a device on COM1"}},
                      {'h', 1, {"STATUS image failed on COM1: Gone. Next try in 2 s"}},

@@ -411,10 +411,6 @@ TEST_F(RunMachineTest, PauseEnds) {
 TEST_F(RunMachineTest, PausesDouble) {
     HexImage(*this, ":00000001FF\r\n");
     world.kaldun.results = {5, 5, 5, 0, 5};
-    world.kaldun.onConvert = [this, n = 0](const std::string&) mutable {
-        if (++n == 4)
-            dir.Write("C.PLN", kPlnData);
-    };
     AutoOn(*this);
     std::vector<std::uint32_t> pauses;
     for (int attempt = 0; attempt < 5; ++attempt) {
