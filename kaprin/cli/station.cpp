@@ -60,6 +60,11 @@ public:
         });
         // The pass/fail mark and the session's counts, once per transfer.
         frm_.run.onChange = [this] {
+            // Each pause and its end is a line of its own, though no pump came between.
+            if (const bool held = frm_.run.backOffMs() != 0; held != service_.held()) {
+                Show();
+                service_.OnHold(held ? frm_.SB1.panel1 : std::string());
+            }
             const int transfers = frm_.run.good() + frm_.run.failed();
             if (transfers != marked_ && !frm_.run.TransferUnderWay() && frm_.run.lastOutcome()) {
                 marked_ = transfers;

@@ -84,6 +84,18 @@ void StationService::OnStopRequest() {
     }
 }
 
+void StationService::OnHold(const std::string& shown) {
+    if (shown.empty() && !held_)
+        return;
+    held_ = !shown.empty();
+    if (stopping_)
+        return;
+    std::string why = shown;
+    if (!why.empty() && why.back() == '.')
+        why.pop_back(); // the counts follow after a semicolon
+    Say(held_ ? "image failed on " + port_ + ": " + why : "waiting for a device on " + port_);
+}
+
 void StationService::Extend() {
     extendedAt_ = nowMs_();
     if (messages_.stopping)

@@ -42,8 +42,12 @@ public:
     void OnProgress(int percent); // at every pump
     void OnOutcome(const DownloadRecord& record);
     void OnStopRequest();
+    // The automatic mode pauses after its image failed (`shown`: the status bar's text);
+    // an empty text ends the pause.
+    void OnHold(const std::string& shown);
 
     bool transferring() const { return transferring_; }
+    bool held() const { return held_; }
 
     // Records the log file could not take so far; the status names them while there are any.
     std::function<int()> unwrittenRecords;
@@ -58,7 +62,7 @@ private:
     std::string port_;
     std::string last_;
     int good_ = 0, failed_ = 0, percent_ = -1;
-    bool transferring_ = false, stopping_ = false;
+    bool transferring_ = false, stopping_ = false, held_ = false;
     std::uint32_t extendedAt_ = 0, saidAt_ = 0;
     std::string status_;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -81,8 +82,17 @@ const char* RunStateName(RunState state) {
         return "show-finish";
     case RunState::WaitRemoval:
         return "wait-removal";
+    case RunState::BackOff:
+        return "back-off";
     }
     return "?";
+}
+
+std::uint32_t BackOffMs(int failures) {
+    std::uint32_t ms = kBackOffFirstMs;
+    for (int n = 1; n < failures && ms < kBackOffMaxMs; ++n)
+        ms *= 2;
+    return std::min(ms, kBackOffMaxMs);
 }
 
 // A step of the run. A box that a step opens (a question, the automatic mode's alert)
@@ -222,6 +232,7 @@ void RunMachine::ToggleAuto() {
         return;
     }
     autoOffPending_ = false;
+    backOffs_ = 0;
     if (w.mnuDTR.checked)
         w.SetPowerLine(true);
     if (w.mnuRTS.checked)
@@ -303,14 +314,21 @@ void RunMachine::AfterAuto() {
     const DownloadOutcome outcome = transfer_;
     if (outcome.result != RunResult::Finished) {
         Finish(outcome);
+        // Nothing was sent: the image fails every scanner alike until someone mends it.
+        if (!outcome.Transferred())
+            BeginBackOff();
+        else
+            backOffs_ = 0;
         if (++w.AutoFailCount >= w.module1.AutoFailLimit) {
             w.ports().windows.Beep();
             w.AutoFailCount = 0;
             w.ports().windows.ShowMessage(w.LangText(TextId::AutoAlert), MessageKind::Warning);
         }
-        ReArm();
+        if (state_ != RunState::BackOff)
+            ReArm();
         return;
     }
+    backOffs_ = 0;
     w.AutoFailCount = 0;
     if (w.module1.CmdMode == kCmdAutoClose) {
         Finish(outcome);
@@ -336,6 +354,57 @@ void RunMachine::CheckRemoval() {
     }
     if (++removalMisses_ < kRemovalChecks)
         return;
+    Enter(RunState::Idle);
+    ReArm();
+}
+
+RunMachine::FileStamp RunMachine::StampOf(const std::string& path) {
+    FileStamp stamp;
+    stamp.path = path;
+    struct stat st {};
+    // The folder's entries come and go with other stations' conversions; only its
+    // permissions count (a read-only folder made writable).
+    const std::string folder = fs::path(path).parent_path().string();
+    if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0) {
+        stamp.folderMode = st.st_mode;
+        stamp.owner = (std::uint64_t{st.st_uid} << 32) | st.st_gid;
+    }
+    if (::stat(path.c_str(), &st) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.inode = st.st_ino;
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.modified = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.changed = std::int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
+    return stamp;
+}
+
+void RunMachine::BeginBackOff() {
+    FrmMain& w = w_;
+    waitMs_ = BackOffMs(++backOffs_);
+    stamp_ = StampOf(w.txtSFile.text);
+    std::string& shown = w.SB1.panel1;
+    shown += (shown.empty() ? "" : " ") + std::string("Next try in ") +
+             std::to_string(waitMs_ / 1000) + " s.";
+    Enter(RunState::BackOff);
+    lookedAt_ = since_;
+}
+
+// The pause ends when its time is up, or at once when the image's file changes; a changed
+// image starts the doubling afresh.
+void RunMachine::CheckBackOff() {
+    const std::uint32_t now = Now();
+    bool over = now - since_ >= waitMs_;
+    if (!over && now - lookedAt_ >= kImageLookMs) {
+        lookedAt_ = now;
+        if (!(StampOf(w_.txtSFile.text) == stamp_)) {
+            backOffs_ = 0;
+            over = true;
+        }
+    }
+    if (!over)
+        return;
+    w_.SB1.panel1 = w_.LangText(TextId::AutoLooking);
     Enter(RunState::Idle);
     ReArm();
 }
@@ -544,6 +613,9 @@ void RunMachine::Tick() {
         return;
     case RunState::WaitRemoval:
         CheckRemoval();
+        return;
+    case RunState::BackOff:
+        CheckBackOff();
         return;
     }
 }

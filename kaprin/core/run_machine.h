@@ -28,6 +28,7 @@ enum class RunState {
     Transfer,      // the library sends the image; polled at every tick
     ShowFinish,    // a good end stays up briefly before anything else happens
     WaitRemoval,   // the automatic mode waits until the device is taken away
+    BackOff,       // the automatic mode's image failed again: a pause before the next look
 };
 
 const char* RunStateName(RunState state);
@@ -38,6 +39,16 @@ const char* RunStateName(RunState state);
 inline constexpr int kRemovalChecks = 3;
 // How long a good end stays up before the run goes on.
 inline constexpr std::uint32_t kFinishShowMs = 200;
+// The pause after an automatic attempt that failed before anything was sent (no image, a
+// conversion that fails, an image cut short): it doubles with each such failure in a row,
+// up to the cap, so a station left with a bad image neither spins nor goes quiet.
+inline constexpr std::uint32_t kBackOffFirstMs = 1000;
+inline constexpr std::uint32_t kBackOffMaxMs = 60000;
+// How often a pause looks whether the image was mended.
+inline constexpr std::uint32_t kImageLookMs = 250;
+
+// The pause after the n-th such failure in a row (n from 1).
+std::uint32_t BackOffMs(int failures);
 
 class RunMachine {
 public:
@@ -73,6 +84,8 @@ public:
     }
     // What the last run or automatic step came to (nothing before the first).
     const std::optional<DownloadOutcome>& lastOutcome() const { return last_; }
+    // The pause under way (0 while none is).
+    std::uint32_t backOffMs() const { return state_ == RunState::BackOff ? waitMs_ : 0; }
     int good() const { return good_; }
     int failed() const { return failed_; }
     // Increases at every change of state or outcome.
@@ -97,6 +110,8 @@ private:
     void CheckRemoval();
     void AutoOff();
     void ReArm();
+    void BeginBackOff();
+    void CheckBackOff();
     void Lock(bool locked);
     void ShowMark(bool withMark);
     class Step;
@@ -111,6 +126,18 @@ private:
     std::uint32_t since_ = 0;
     std::uint32_t waitMs_ = 0;
     int removalMisses_ = 0;
+    // What the image's file looked like when the pause began: any change ends the pause.
+    struct FileStamp {
+        std::string path;
+        bool exists = false;
+        std::uint64_t inode = 0, size = 0, folderMode = 0, owner = 0;
+        std::int64_t modified = 0, changed = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp StampOf(const std::string& path);
+    FileStamp stamp_;
+    int backOffs_ = 0; // automatic attempts in a row that failed before sending
+    std::uint32_t lookedAt_ = 0;
     int good_ = 0, failed_ = 0;
     std::uint64_t changes_ = 0;
     std::optional<DownloadOutcome> last_;

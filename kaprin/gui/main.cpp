@@ -2,6 +2,7 @@
 #include "kaprin/core/command_line.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/core/library_binding.h"
+#include "kaprin/gui/frame_style.h"
 #include "kaprin/gui/main_window.h"
 #include "kaprin/gui/qt_window_services.h"
 #include "kaprin/prefs/device_texts.h"
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
     QtMessageHandler previous = qInstallMessageHandler(OnQtMessage);
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);
+    QApplication::setStyle(new kaprin::gui::FrameStyle);
     QApplication::setApplicationName("Kaprin");
     QApplication::setApplicationVersion(kaprin::kVersionText);
     QApplication::setQuitOnLastWindowClosed(false);

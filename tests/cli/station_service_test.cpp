@@ -12,7 +12,7 @@ namespace {
 
 struct Step {
     char hook; // r ready, s transfer start, p progress, o outcome, q stop request,
-               // l records lost from the log file so far
+               // l records lost from the log file so far, h a pause begins (1) or ends
     int value; // the percent, the outcome's code (0 good), or the clock for p
     std::vector<std::string> sent;
 };
@@ -61,6 +61,9 @@ TEST_P(Service, SendsWhatTheStationDoes) {
         case 'l':
             lost = step.value;
             break;
+        case 'h':
+            service.OnHold(step.value ? "Gone. Next try in 2 s." : "");
+            break;
         }
         EXPECT_EQ(sent, step.sent) << GetParam().name << ": " << step.hook << step.value;
     }
@@ -108,6 +111,11 @@ INSTANTIATE_TEST_SUITE_P(
                       0,
                       {"STATUS waiting for a device on COM1; last ok; 1 download(s): 1 good, 0 "
                        "failed; 1 record(s) not written to the log file"}}}},
+        ServiceCase{"paused",
+                    {{'r', 0, {"READY waiting for a device on COM1"}},
+                     {'h', 1, {"STATUS image failed on COM1: Gone. Next try in 2 s"}},
+                     {'h', 0, {"STATUS waiting for a device on COM1"}},
+                     {'h', 0, {}}}},
         ServiceCase{"stop_while_waiting",
                     {{'r', 0, {"READY waiting for a device on COM1"}},
                      {'q', 0, {"STOPPING 0 stopping"}},

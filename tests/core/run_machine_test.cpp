@@ -259,14 +259,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "PASS  1 good, 0 failed"},
         RunCase{"UnusablePort", Auto({0, 0, -1}), "LR", RunState::Idle, ""},
         RunCase{"SwitchedOffWhileLooking", Auto({0}), "LttAR", RunState::Idle, ""},
+        // Nothing to send: counted and alerted once, then a pause before the next look.
         RunCase{"EmptyFileBox",
                 [](RunMachineTest& t) {
                     AutoOn(t);
                     t.main->SetSFile("");
                 },
-                "LR",
-                RunState::Idle,
-                "",
+                "Ltt",
+                RunState::BackOff,
+                "Next try in 1 s.",
                 {"Beep", "ShowMessage:" + T(1324)}},
         RunCase{"AlertAtTheLimit",
                 [](RunMachineTest& t) {
@@ -373,6 +374,56 @@ TEST_F(RunMachineTest, AutoLockedDuringAManualRun) {
     EXPECT_FALSE(main->mnuAutoQuenlar.checked || main->t2.enabled);
     EXPECT_TRUE(main->mnuAutoQuenlar.enabled && main->cmdStart.visible);
     EXPECT_EQ(world.pellin.loads.size(), 1u);
+}
+
+// The pause after an image failure: how it ends, and whether the mode looks again.
+TEST_F(RunMachineTest, PauseEnds) {
+    namespace fs = std::filesystem;
+    const std::string gone = dir / "gone.PLN";
+    const std::function<void()> none,
+        back = [&] { dir.Write("gone.PLN", kPlnData); }, other = [&] { main->SetSFile(pln); },
+        off = [&] { Play("A"); }, close = [&] { Play("C"); }, writable = [&] {
+            fs::permissions(dir.path(), fs::perms::others_write, fs::perm_options::add);
+        };
+    const std::tuple<std::function<void()>, std::uint32_t, RunState, bool> rows[] = {
+        {none, 950, RunState::BackOff, false}, {none, 1000, RunState::Idle, true},
+        {back, 250, RunState::Idle, true},     {writable, 250, RunState::Idle, true},
+        {other, 250, RunState::Idle, true},    {off, 0, RunState::Idle, false},
+        {close, 0, RunState::Idle, false}};
+    int row = 0;
+    for (const auto& [during, ms, state, looksAgain] : rows) {
+        SetUp();
+        fs::remove(gone);
+        AutoOn(*this);
+        main->SetSFile(gone);
+        Play("L");
+        if (during)
+            during();
+        for (std::uint32_t t = 0; t < ms; t += kPollWaitMs)
+            Tick();
+        EXPECT_EQ(main->run.state(), state) << row;
+        EXPECT_EQ(main->t2.enabled, looksAgain) << row++;
+    }
+}
+
+// Image failures in a row double the pause up to its cap; an attempt that gets as far as
+// sending starts afresh. (A failed transfer never pauses: FailuresInARow.)
+TEST_F(RunMachineTest, PausesDouble) {
+    HexImage(*this, ":00000001FF\r\n");
+    world.kaldun.results = {5, 5, 5, 0, 5};
+    AutoOn(*this);
+    std::vector<std::uint32_t> pauses;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        std::filesystem::remove(dir / "C.PLN"); // converted at every attempt
+        world.pellin.checkZ = {1};
+        world.pellin.checkDevice = {1, 0};
+        Play("L");
+        pauses.push_back(main->run.backOffMs());
+        Play("R");
+    }
+    EXPECT_EQ(pauses, (std::vector<std::uint32_t>{1000, 2000, 4000, 0, 1000}));
+    EXPECT_EQ(BackOffMs(7), kBackOffMaxMs);
+    EXPECT_EQ(BackOffMs(1000), kBackOffMaxMs);
 }
 
 // The alert comes when the failures in a row reach the limit; a success resets the count.

@@ -230,7 +230,8 @@ TEST(Forms, OtherWindowsHaveTheirControls) {
 // The communication window's choice reaches the library, the port label and the store,
 // and the window goes away with its model.
 // The logo and the About picture have as many pixels as the screen shows for them, at
-// any scale (the test runs again at 1.5 and 2), so neither is a blurred enlargement.
+// any scale (the test runs again at 1.5 and 2), so neither is a blurred enlargement; a
+// list's frame keeps all four edges.
 TEST(Forms, PicturesAtTheScreensScale) {
     GuiWorld w;
     w.view->show();
@@ -248,6 +249,12 @@ TEST(Forms, PicturesAtTheScreensScale) {
         EXPECT_EQ(picture.devicePixelRatio(), ratio) << p.size.width();
         EXPECT_EQ(picture.size(), (QSizeF(p.size) * ratio).toSize()) << ratio;
     }
+    const QImage list = w.widget("List1")->grab().toImage();
+    const int right = list.width() - 1, bottom = list.height() - 1;
+    const QRgb edge = list.pixel(0, bottom / 2);
+    EXPECT_NE(edge, list.pixel(right / 2, bottom / 2));
+    for (QPoint at : {QPoint(right, bottom / 2), QPoint(right / 2, 0), QPoint(right / 2, bottom)})
+        EXPECT_EQ(list.pixel(at), edge) << at.x() << "," << at.y();
 }
 
 TEST(Forms, CommunicationWindowOk) {

@@ -1,5 +1,7 @@
 #include "gui_fixture.h"
 
+#include "kaprin/gui/frame_style.h"
+
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -98,6 +100,7 @@ void AcceptFile(QFileDialog* dialog, const std::string& path) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QApplication::setStyle(new kaprin::gui::FrameStyle); // as the program does
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
