@@ -5,8 +5,8 @@
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/service_notify.h"
 #include "kaprin/cli/station_events.h"
+#include "kaprin/cli/station_model.h"
 #include "kaprin/cli/station_service.h"
-#include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/record/download_log.h"
 #include "kaprin/record/outcome_event.h"
@@ -42,36 +42,35 @@ public:
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
           service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
-          serviceRecord_(record_, service_), frm_(Ports{windows_, b.clock, b.store, watching_,
-                                                        watchingKaldun_, &serviceRecord_, b.serial},
-                                                  programDir, options.modelWords) {
+          serviceRecord_(record_, service_),
+          model_(RunPorts{windows_, b.clock, b.store, watching_, watchingKaldun_, &serviceRecord_,
+                        b.serial},
+               programDir, options.modelWords) {
         // --port and --baud hold for this station only; nothing of them is stored, so
         // stations that share one settings file each keep their own port.
-        frm_.serialLine().Pin(options.port, options.portPath, options.baud);
+        model_.serialLine().Pin(options.port, options.portPath, options.baud);
         // Why the port cannot be used, beside the run's own message and status.
-        frm_.serialLine().onProblem = [this](const PortState& s) {
-            WriteErr(errFd_, StationPortProblem(s, frm_.langTable));
+        model_.serialLine().onProblem = [this](const PortState& s) {
+            WriteErr(errFd_, StationPortProblem(s, model_.langTable));
         };
-        windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
-        windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
-        windows_.timers().Add(frm_.run.tick, [this] {
-            frm_.tRun_Timer();
-            service_.OnProgress(frm_.PB1.value); // renews a stop's extension between pumps
+        windows_.timers().Add(model_.t2, [this] { model_.run.Look(); });
+        windows_.timers().Add(model_.run.tick, [this] {
+            model_.run.Tick();
+            service_.OnProgress(model_.PB1.value); // renews a stop's extension between pumps
         });
         // The pass/fail mark and the session's counts, once per transfer.
-        frm_.run.onChange = [this] {
-            const int transfers = frm_.run.good() + frm_.run.failed();
-            if (transfers != marked_ && !frm_.run.TransferUnderWay() && frm_.run.lastOutcome()) {
+        model_.run.onChange = [this] {
+            const int transfers = model_.run.good() + model_.run.failed();
+            if (transfers != marked_ && !model_.run.TransferUnderWay() && model_.run.lastOutcome()) {
                 marked_ = transfers;
                 Show();
-                windows_.view().Print(frm_.SB1.panel3);
+                windows_.view().Print(model_.SB1.panel3);
             }
         };
         windows_.onPump = [this] { Show(); };
-        windows_.onQuestion = [this] { windows_.view().ShowList(frm_.List1.items); };
+        windows_.onQuestion = [this] { windows_.view().ShowList(model_.List1.items); };
         windows_.onClose = [this] {
-            if (frm_.cmdStop.enabled)
-                frm_.cmdStop_Click(); // ends a manual run's wait for the device
+            model_.run.Stop(); // ends a manual run's wait for the device
             Close();
         };
         service_.unwrittenRecords = [this] { return record_.unwritten(); };
@@ -91,8 +90,8 @@ private:
     std::string StationName() {
         if (!options_.station.empty())
             return options_.station;
-        const std::string device = Device(frm_.PortIndex() + 1);
-        return device.empty() ? ComName(frm_.PortIndex() + 1)
+        const std::string device = Device(model_.PortIndex() + 1);
+        return device.empty() ? ComName(model_.PortIndex() + 1)
                               : device.substr(device.rfind('/') + 1);
     }
     std::string OpenLineRecord();
@@ -100,7 +99,7 @@ private:
     void WriteMetrics();
 
     void Show() {
-        StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value};
+        StatusSnapshot s{model_.SB1.panel1, model_.SB1.panel2, model_.PB1.value};
         windows_.view().Show(s, clock_.TickCount());
         service_.OnProgress(s.percent);
     }
@@ -110,17 +109,17 @@ private:
         if (loaded_ && !closed_) {
             closed_ = true;
             service_.OnStopRequest();
-            frm_.run.RequestClose();
+            model_.run.RequestClose();
         }
     }
-    bool CloseDone() const { return closed_ && !frm_.run.TransferUnderWay(); }
+    bool CloseDone() const { return closed_ && !model_.run.TransferUnderWay(); }
     // The device COM<n> maps to now, as the serial component maps it.
     std::string Device(int n) {
-        SerialPorts* serial = frm_.serialLine().serial();
+        SerialPorts* serial = model_.serialLine().serial();
         return serial && n >= 1 && n <= comm::kPorts ? serial->MapPort(n).device : std::string();
     }
     std::string PortName() {
-        int n = frm_.PortIndex() + 1;
+        int n = model_.PortIndex() + 1;
         std::string name = ComName(n);
         if (const std::string device = Device(n); !device.empty())
             name += " (" + device + ")";
@@ -142,7 +141,7 @@ private:
     record::RecordWriter record_;
     StationService service_;
     ServiceRecord serviceRecord_;
-    FrmMain frm_;
+    StationModel model_;
     record::EventStream events_;
     std::optional<record::StationMetrics> metrics_;
     std::string metricsState_;
@@ -211,31 +210,31 @@ std::string StationRun::OpenLineRecord() {
 
 void StationRun::PrintHeader() {
     StatusView& v = windows_.view();
-    v.Print(frm_.Caption + ": " + PortName() + " at " + std::to_string(frm_.BaudRate()) + " baud");
-    v.Print("File: " + (frm_.txtSFile.text.empty() ? std::string("(none)") : frm_.txtSFile.text));
-    v.ShowList(frm_.List1.items);
-    v.Print("Options: " + OnOff(frm_.mnuDTR) + ", " + OnOff(frm_.mnuRTS) + ", " +
-            OnOff(frm_.mnuConvert) + ", " + OnOff(frm_.mnuQuenlar) + ", " +
-            OnOff(frm_.mnuBotStart) + ", " + OnOff(frm_.mnuBotShutDown));
+    v.Print(model_.Title() + ": " + PortName() + " at " + std::to_string(model_.BaudRate()) + " baud");
+    v.Print("File: " + (model_.txtSFile.text.empty() ? std::string("(none)") : model_.txtSFile.text));
+    v.ShowList(model_.List1.items);
+    v.Print("Options: " + OnOff(model_.mnuDTR) + ", " + OnOff(model_.mnuRTS) + ", " +
+            OnOff(model_.mnuConvert) + ", " + OnOff(model_.mnuQuenlar) + ", " +
+            OnOff(model_.mnuBotStart) + ", " + OnOff(model_.mnuBotShutDown));
 }
 
 int StationRun::RunOnce() {
-    const auto before = frm_.run.changes();
-    frm_.cmdStart_Click();
-    while (frm_.run.Busy())
+    const auto before = model_.run.changes();
+    model_.run.Start();
+    while (model_.run.Busy())
         windows_.WaitForEvent();
     Show();
-    if (frm_.run.changes() == before || !frm_.run.lastOutcome()) {
+    if (model_.run.changes() == before || !model_.run.lastOutcome()) {
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
     }
-    const DownloadOutcome outcome = *frm_.run.lastOutcome();
+    const DownloadOutcome outcome = *model_.run.lastOutcome();
 
     if (!outcome.Transferred() && windows_.closeSignals() > 0) {
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
     }
-    const std::string& file = frm_.txtSFile.text;
+    const std::string& file = model_.txtSFile.text;
     switch (outcome.result) {
     case RunResult::Finished:
         return kExitOk;
@@ -258,11 +257,11 @@ int StationRun::RunOnce() {
         WriteErr(errFd_, "file not found: " + file);
         return kExitFileNotFound;
     case RunResult::EmptyImage:
-        WriteErr(errFd_, "nothing to send: " + frm_.LoadFile +
+        WriteErr(errFd_, "nothing to send: " + model_.LoadFile +
                              " holds no data records, or the HEX image has no end-of-file record");
         return kExitEmptyImage;
     case RunResult::CutImage:
-        WriteErr(errFd_, "nothing sent: " + frm_.LoadFile + " is cut short or damaged");
+        WriteErr(errFd_, "nothing sent: " + model_.LoadFile + " is cut short or damaged");
         return kExitEmptyImage;
     case RunResult::PathTooLong:
         WriteErr(errFd_, "nothing sent: the path of " + file + " is longer than 259 bytes");
@@ -271,7 +270,7 @@ int StationRun::RunOnce() {
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
     case RunResult::Refused:
-        WriteErr(errFd_, "refused: " + frm_.SB1.panel1);
+        WriteErr(errFd_, "refused: " + model_.SB1.panel1);
         return kExitRefused;
     case RunResult::Declined:
         break;
@@ -283,8 +282,8 @@ int StationRun::RunOnce() {
 // A service is ready once its port is known to open; one that cannot ends at once, saying
 // why, instead of failing at the first probe.
 bool StationRun::PortReady() {
-    if (SerialPorts* serial = frm_.serialLine().serial()) {
-        const PortChoice& port = frm_.serialLine().choice();
+    if (SerialPorts* serial = model_.serialLine().serial()) {
+        const PortChoice& port = model_.serialLine().choice();
         const PortState state = serial->ProbePort(ComName(port.number), port.baud);
         if (state.condition != PortCondition::Usable) {
             WriteErr(errFd_, PortName() + " cannot be used: " + DescribeState(state));
@@ -297,17 +296,17 @@ bool StationRun::PortReady() {
 
 int StationRun::RunAutomatic() {
     for (;;) {
-        if (windows_.closeRequested()) // "-C" after the first good download
+        if (model_.endRequested()) // "-C" after the first good download
             return kExitOk;
         if (CloseDone()) // Ctrl-C, SIGTERM, or "q" typed
             return kExitOk;
         // A close switches the mode off at once; the transfer under way still ends first.
-        if (!frm_.mnuAutoQuenlar.checked && !frm_.run.TransferUnderWay()) {
-            if (frm_.AutoEndedBy == RunResult::Refused) {
-                WriteErr(errFd_, "refused: " + frm_.SB1.panel1);
+        if (!model_.mnuAutoQuenlar.checked && !model_.run.TransferUnderWay()) {
+            if (model_.AutoEndedBy == RunResult::Refused) {
+                WriteErr(errFd_, "refused: " + model_.SB1.panel1);
                 return kExitRefused;
             }
-            if (frm_.AutoEndedBy != RunResult::PortUnusable)
+            if (model_.AutoEndedBy != RunResult::PortUnusable)
                 return kExitOk;
             WriteErr(errFd_, "the automatic mode ended: " + PortName() + " cannot be used");
             return kExitPortUnusable;
@@ -327,9 +326,9 @@ int StationRun::Run() {
     int status = kExitOk;
     bool automatic = false;
     try {
-        frm_.Form_Load();
+        model_.Load();
         loaded_ = true;
-        bool autoWords = frm_.module1.CmdMode == kCmdAuto || frm_.module1.CmdMode == kCmdAutoClose;
+        bool autoWords = model_.module1.CmdMode == kCmdAuto || model_.module1.CmdMode == kCmdAutoClose;
         if (options_.once && autoWords) {
             WriteErr(errFd_, "--once is a single manual run: leave out -A and -C");
             return kExitUsage; // nothing was run, so nothing is saved either
@@ -338,10 +337,10 @@ int StationRun::Run() {
             WriteErr(errFd_, error);
             return kExitLogFile;
         }
-        frm_.Form_Activate();
+        model_.Activate();
         PrintHeader();
         Show();
-        automatic = frm_.mnuAutoQuenlar.checked;
+        automatic = model_.mnuAutoQuenlar.checked;
         if (options_.once)
             status = RunOnce();
         else if (automatic) {
@@ -349,7 +348,7 @@ int StationRun::Run() {
             // Its pin is checked then too; the unit's id is asked per download.
             std::string why;
             auto askUnit = std::exchange(record_.askUnit, nullptr);
-            status = CheckStationImage(frm_, why);
+            status = CheckStationImage(model_, why);
             record_.askUnit = std::move(askUnit);
             if (status != kExitOk)
                 WriteErr(errFd_, why);
@@ -365,7 +364,7 @@ int StationRun::Run() {
         if (status == kExitFatal)
             closed_ = true; // a missing library ends the program without its close
         else if (closed_)
-            frm_.run.RequestClose(); // the second request: a transfer is cut and recorded so
+            model_.run.RequestClose(); // the second request: a transfer is cut and recorded so
     }
     try {
         Close();

@@ -270,27 +270,9 @@ void TerminalWindows::Warn(const std::string& text) {
     WriteAll(io_.err, "kaprin-cli: warning: " + text + "\n");
 }
 
-std::optional<std::string> TerminalWindows::ChooseOpenFile(const FileDialog&) {
-    return std::nullopt; // no file chooser on a terminal: -F names the file
-}
-
-std::optional<std::string> TerminalWindows::ChooseSaveFile(const FileDialog&) {
-    return std::nullopt;
-}
-
 void TerminalWindows::Beep() {
     view_.Bell();
 }
-
-void TerminalWindows::CloseMainWindow() {
-    closeRequested_ = true;
-}
-
-// The other windows are reached only through menus, which the terminal has not.
-void TerminalWindows::ShowWindow(WindowId) {}
-void TerminalWindows::ShowModalWindow(WindowId) {}
-void TerminalWindows::CloseWindow(WindowId) {}
-void TerminalWindows::OpenHelp(const std::string&) {}
 
 void TerminalWindows::Fatal(const std::string& text) {
     throw CliExit(kExitFatal, text);
