@@ -44,8 +44,8 @@ public:
           service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
           serviceRecord_(record_, service_),
           model_(RunPorts{windows_, b.clock, b.store, watching_, watchingKaldun_, &serviceRecord_,
-                        b.serial},
-               programDir, options.modelWords) {
+                          b.serial},
+                 programDir, options.modelWords) {
         // --port and --baud hold for this station only; nothing of them is stored, so
         // stations that share one settings file each keep their own port.
         model_.serialLine().Pin(options.port, options.portPath, options.baud);
@@ -61,7 +61,8 @@ public:
         // The pass/fail mark and the session's counts, once per transfer.
         model_.run.onChange = [this] {
             const int transfers = model_.run.good() + model_.run.failed();
-            if (transfers != marked_ && !model_.run.TransferUnderWay() && model_.run.lastOutcome()) {
+            if (transfers != marked_ && !model_.run.TransferUnderWay() &&
+                model_.run.lastOutcome()) {
                 marked_ = transfers;
                 Show();
                 windows_.view().Print(model_.SB1.panel3);
@@ -210,8 +211,10 @@ std::string StationRun::OpenLineRecord() {
 
 void StationRun::PrintHeader() {
     StatusView& v = windows_.view();
-    v.Print(model_.Title() + ": " + PortName() + " at " + std::to_string(model_.BaudRate()) + " baud");
-    v.Print("File: " + (model_.txtSFile.text.empty() ? std::string("(none)") : model_.txtSFile.text));
+    v.Print(model_.Title() + ": " + PortName() + " at " + std::to_string(model_.BaudRate()) +
+            " baud");
+    v.Print("File: " +
+            (model_.txtSFile.text.empty() ? std::string("(none)") : model_.txtSFile.text));
     v.ShowList(model_.List1.items);
     v.Print("Options: " + OnOff(model_.mnuDTR) + ", " + OnOff(model_.mnuRTS) + ", " +
             OnOff(model_.mnuConvert) + ", " + OnOff(model_.mnuQuenlar) + ", " +
@@ -328,7 +331,8 @@ int StationRun::Run() {
     try {
         model_.Load();
         loaded_ = true;
-        bool autoWords = model_.module1.CmdMode == kCmdAuto || model_.module1.CmdMode == kCmdAutoClose;
+        bool autoWords =
+            model_.module1.CmdMode == kCmdAuto || model_.module1.CmdMode == kCmdAutoClose;
         if (options_.once && autoWords) {
             WriteErr(errFd_, "--once is a single manual run: leave out -A and -C");
             return kExitUsage; // nothing was run, so nothing is saved either

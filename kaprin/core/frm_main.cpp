@@ -17,8 +17,7 @@ FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine)
 
 FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine,
                  std::optional<std::vector<std::string>> commandWords)
-    : RunPanel(ports.run(), std::move(programDir), std::move(commandLine),
-               std::move(commandWords)),
+    : RunPanel(ports.run(), std::move(programDir), std::move(commandLine), std::move(commandWords)),
       ports_(Ports{ports.windows, ports.clock, RunPanel::ports().settings, serialLine(),
                    ports.kaldun, ports.record, serialLine().serial()}) {
     // The row looks the same before the first run as after ClearStatus.
@@ -40,8 +39,8 @@ void FrmMain::SetAllLamps(Rgb colour) {
 
 std::vector<bool*> FrmMain::TransferLocks() {
     std::vector<bool*> flags = RunPanel::TransferLocks();
-    for (bool* flag : {&cmdBorwse.enabled, &Command4.enabled, &mnuComm.enabled,
-                       &mnuDevices.enabled, &mnuLogFile.enabled})
+    for (bool* flag : {&cmdBorwse.enabled, &Command4.enabled, &mnuComm.enabled, &mnuDevices.enabled,
+                       &mnuLogFile.enabled})
         flags.push_back(flag);
     for (auto& item : mnuRF)
         flags.push_back(&item.enabled);
