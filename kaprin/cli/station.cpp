@@ -34,8 +34,9 @@ class StationRun {
 public:
     StationRun(const CliOptions& options, const std::string& programDir, TerminalIo io,
                StationBindings b, int errFd)
-        : options_(options), errFd_(errFd), clock_(b.clock), windows_(io, options.answers, b.clock),
-          pellinLib_(b.makePellin(windows_)), kaldunLib_(b.makeKaldun(windows_)),
+        : options_(options), errFd_(errFd), clock_(b.clock),
+          terminal_(io, options.answers, b.clock), pellinLib_(b.makePellin(terminal_)),
+          kaldunLib_(b.makeKaldun(terminal_)),
           watching_(*pellinLib_, [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
           watchingKaldun_(*kaldunLib_,
                           [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
@@ -43,7 +44,7 @@ public:
                   [this](std::int32_t index) { return Device(index + 1); }),
           service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
           serviceRecord_(record_, service_),
-          model_(RunPorts{windows_, b.clock, b.store, watching_, watchingKaldun_, &serviceRecord_,
+          model_(RunPorts{terminal_, b.clock, b.store, watching_, watchingKaldun_, &serviceRecord_,
                           b.serial},
                  programDir, options.modelWords) {
         // --port and --baud hold for this station only; nothing of them is stored, so
@@ -53,8 +54,8 @@ public:
         model_.serialLine().onProblem = [this](const PortState& s) {
             WriteErr(errFd_, StationPortProblem(s, model_.langTable));
         };
-        windows_.timers().Add(model_.t2, [this] { model_.run.Look(); });
-        windows_.timers().Add(model_.run.tick, [this] {
+        terminal_.timers().Add(model_.t2, [this] { model_.run.Look(); });
+        terminal_.timers().Add(model_.run.tick, [this] {
             model_.run.Tick();
             service_.OnProgress(model_.PB1.value); // renews a stop's extension between pumps
         });
@@ -65,12 +66,12 @@ public:
                 model_.run.lastOutcome()) {
                 marked_ = transfers;
                 Show();
-                windows_.view().Print(model_.SB1.panel3);
+                terminal_.view().Print(model_.SB1.panel3);
             }
         };
-        windows_.onPump = [this] { Show(); };
-        windows_.onQuestion = [this] { windows_.view().ShowList(model_.List1.items); };
-        windows_.onClose = [this] {
+        terminal_.onPump = [this] { Show(); };
+        terminal_.onQuestion = [this] { terminal_.view().ShowList(model_.List1.items); };
+        terminal_.onClose = [this] {
             model_.run.Stop(); // ends a manual run's wait for the device
             Close();
         };
@@ -101,7 +102,7 @@ private:
 
     void Show() {
         StatusSnapshot s{model_.SB1.panel1, model_.SB1.panel2, model_.PB1.value};
-        windows_.view().Show(s, clock_.TickCount());
+        terminal_.view().Show(s, clock_.TickCount());
         service_.OnProgress(s.percent);
     }
     // The close request of the window, once, whoever asks for it first; a transfer
@@ -134,7 +135,7 @@ private:
     const CliOptions& options_;
     int errFd_;
     Clock& clock_;
-    TerminalWindows windows_;
+    TerminalMessages terminal_;
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
     StateWatchingPellin watching_;
@@ -182,8 +183,8 @@ std::string StationRun::OpenLineRecord() {
     record_.identity = {options_.unitId, record::LoginName(), options_.order};
     record_.station = StationName();
     if (options_.askUnit) {
-        windows_.KeepInputLines();
-        record_.askUnit = [this] { return windows_.AskLine("Unit id: "); };
+        terminal_.KeepInputLines();
+        record_.askUnit = [this] { return terminal_.AskLine("Unit id: "); };
     }
     if (!options_.events.empty()) {
         if (std::string error = events_.Open(options_.events); !error.empty())
@@ -202,7 +203,7 @@ std::string StationRun::OpenLineRecord() {
             WriteMetrics();
         }
     };
-    windows_.onMessage = [this](const std::string& text) {
+    terminal_.onMessage = [this](const std::string& text) {
         Event("alert", {{"message", text}});
         watching_.Forget();
     };
@@ -210,7 +211,7 @@ std::string StationRun::OpenLineRecord() {
 }
 
 void StationRun::PrintHeader() {
-    StatusView& v = windows_.view();
+    StatusView& v = terminal_.view();
     v.Print(model_.Title() + ": " + PortName() + " at " + std::to_string(model_.BaudRate()) +
             " baud");
     v.Print("File: " +
@@ -225,7 +226,7 @@ int StationRun::RunOnce() {
     const auto before = model_.run.changes();
     model_.run.Start();
     while (model_.run.Busy())
-        windows_.WaitForEvent();
+        terminal_.WaitForEvent();
     Show();
     if (model_.run.changes() == before || !model_.run.lastOutcome()) {
         WriteErr(errFd_, "stopped before the download");
@@ -233,7 +234,7 @@ int StationRun::RunOnce() {
     }
     const DownloadOutcome outcome = *model_.run.lastOutcome();
 
-    if (!outcome.Transferred() && windows_.closeSignals() > 0) {
+    if (!outcome.Transferred() && terminal_.closeSignals() > 0) {
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
     }
@@ -314,7 +315,7 @@ int StationRun::RunAutomatic() {
             WriteErr(errFd_, "the automatic mode ended: " + PortName() + " cannot be used");
             return kExitPortUnusable;
         }
-        windows_.WaitForEvent();
+        terminal_.WaitForEvent();
     }
 }
 
@@ -359,10 +360,10 @@ int StationRun::Run() {
             else
                 status = PortReady() ? RunAutomatic() : kExitPortUnusable;
         } else
-            windows_.view().Print(
+            terminal_.view().Print(
                 "Nothing to run: -A or -C starts the automatic mode, --once one download.");
     } catch (const CliExit& e) {
-        windows_.view().Finish();
+        terminal_.view().Finish();
         WriteErr(errFd_, e.what());
         status = e.status;
         if (status == kExitFatal)
@@ -377,10 +378,10 @@ int StationRun::Run() {
     }
     if (loaded_)
         Event("stopped", nlohmann::json::object());
-    StatusView& v = windows_.view();
+    StatusView& v = terminal_.view();
     v.Finish();
     if (automatic) {
-        v.Print(record::SummaryText(record_, windows_.alerts()));
+        v.Print(record::SummaryText(record_, terminal_.alerts()));
     }
     return status;
 }

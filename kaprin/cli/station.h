@@ -5,7 +5,7 @@
 
 #include "kaprin/base/ports.h"
 #include "kaprin/cli/cli_options.h"
-#include "kaprin/cli/terminal_windows.h"
+#include "kaprin/cli/terminal_messages.h"
 
 #include <functional>
 #include <memory>

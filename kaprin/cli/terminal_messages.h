@@ -28,9 +28,9 @@ struct TerminalIo {
     static TerminalIo Probe(int in, int out, int signalFd);
 };
 
-class TerminalWindows : public MessageServices {
+class TerminalMessages : public MessageServices {
 public:
-    TerminalWindows(TerminalIo io, AnswerPolicy answers, Clock& clock);
+    TerminalMessages(TerminalIo io, AnswerPolicy answers, Clock& clock);
 
     StatusView& view() { return view_; }
     TimerPump& timers() { return timers_; }
