@@ -105,7 +105,7 @@ private:
         terminal_.view().Show(s, clock_.TickCount());
         service_.OnProgress(s.percent);
     }
-    // The close request of the window, once, whoever asks for it first; a transfer
+    // The run's close request, once, whoever asks for it first; a transfer
     // under way is finished first (CloseDue), unless a second signal ends it.
     void Close() {
         if (loaded_ && !closed_) {
