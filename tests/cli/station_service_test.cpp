@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "good, 1 failed"}}}},
         // A stop during a transfer extends the time-out, renewed at half its age until the
         // transfer ends; a second request changes nothing.
-        ServiceCase{"stop during a transfer",
+        ServiceCase{"stop_during_a_transfer",
                     {{'r', 0, {"READY waiting for a device on COM1"}},
                      {'s', 0, {"STATUS downloading 0 % on COM1"}},
                      {'p', 1000, {"STATUS downloading 50 % on COM1"}},
@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {'o', 0, {"STATUS stopping; last ok; 1 download(s): 1 good, 0 failed"}},
                      {'p', 60000, {}}}},
         // A record the log file did not take is named until the station ends.
-        ServiceCase{"records lost",
+        ServiceCase{"records_lost",
                     {{'r', 0, {"READY waiting for a device on COM1"}},
                      {'s', 0, {"STATUS downloading 0 % on COM1"}},
                      {'l', 1, {}},
@@ -108,10 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
                       0,
                       {"STATUS waiting for a device on COM1; last ok; 1 download(s): 1 good, 0 "
                        "failed; 1 record(s) not written to the log file"}}}},
-        ServiceCase{"stop while waiting",
+        ServiceCase{"stop_while_waiting",
                     {{'r', 0, {"READY waiting for a device on COM1"}},
                      {'q', 0, {"STOPPING 0 stopping"}},
-                     {'q', 0, {}}}}));
+                     {'q', 0, {}}}}),
+    [](const testing::TestParamInfo<ServiceCase>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace kaprin::cli
