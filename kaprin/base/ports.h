@@ -43,9 +43,11 @@ struct FileDialog {
     bool appendsTo = false; // a save dialog for a file that is appended to, not replaced
 };
 
-class WindowServices {
+// What a run asks of the person at the station: questions, messages, warnings and the
+// bell; and how an unexpected failure ends the program. Both front ends have these.
+class MessageServices {
 public:
-    virtual ~WindowServices() = default;
+    virtual ~MessageServices() = default;
 
     // Yes/No and OK boxes titled with the program's title ("Kaprin").
     virtual bool AskYesNo(const std::string& text) = 0;
@@ -54,11 +56,19 @@ public:
     // the window, a line on standard error on a terminal.
     virtual void Warn(const std::string& text) { ShowMessage(text, MessageKind::Warning); }
 
+    virtual void Beep() = 0;
+
+    // An unexpected failure (missing library or export): report it, then end the
+    // program with a non-zero exit status. Does not return.
+    [[noreturn]] virtual void Fatal(const std::string& text) = 0;
+};
+
+// What only the main window has: file choosers, the other windows, help, its own close.
+class WindowServices : public MessageServices {
+public:
     // The chosen path, or nothing when the person cancelled.
     virtual std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) = 0;
     virtual std::optional<std::string> ChooseSaveFile(const FileDialog& dialog) = 0;
-
-    virtual void Beep() = 0;
 
     // Asks the front end to close the main window once the running handler has returned;
     // the front end then runs the model's close request and ends the program.
@@ -74,10 +84,6 @@ public:
     // Opens the help page with the desktop's viewer; when none can show it, says so and
     // where the page is.
     virtual void OpenHelp(const std::string& path) = 0;
-
-    // An unexpected failure (missing library or export): report it, then end the
-    // program with a non-zero exit status. Does not return.
-    [[noreturn]] virtual void Fatal(const std::string& text) = 0;
 };
 
 // The download library as the utility calls it. Flags are passed as true/false here;
@@ -135,9 +141,9 @@ public:
     virtual void Write(const DownloadRecord& record) = 0;
 };
 
-// Bound ports handed to the model.
-struct Ports {
-    WindowServices& windows;
+// The ports a run and its panel need; no window among them.
+struct RunPorts {
+    MessageServices& messages;
     Clock& clock;
     SettingsStore& settings;
     PellinApi& pellin;
@@ -146,6 +152,19 @@ struct Ports {
     // The serial component's port map and probe, and device detection; without it the
     // port map is not used and port failures are not explained.
     SerialPorts* serial = nullptr;
+};
+
+// Bound ports handed to the main window's model: the run's, and the window's services.
+struct Ports {
+    WindowServices& windows;
+    Clock& clock;
+    SettingsStore& settings;
+    PellinApi& pellin;
+    KaldunApi& kaldun;
+    ProductionRecord* record = nullptr;
+    SerialPorts* serial = nullptr;
+
+    RunPorts run() const { return {windows, clock, settings, pellin, kaldun, record, serial}; }
 };
 
 // The period of the run's poll timer: short enough that a device and the end of a

@@ -149,10 +149,10 @@ int main(int argc, char** argv) {
     int signalFd = InstallCloseSignals();
     SteadyClock clock;
     StationBindings bindings{settings, clock,
-                             [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::PellinApi> {
+                             [&](kaprin::MessageServices& w) -> std::unique_ptr<kaprin::PellinApi> {
                                  return std::make_unique<kaprin::PellinLibrary>(w, programDir);
                              },
-                             [&](kaprin::WindowServices& w) -> std::unique_ptr<kaprin::KaldunApi> {
+                             [&](kaprin::MessageServices& w) -> std::unique_ptr<kaprin::KaldunApi> {
                                  return std::make_unique<kaprin::KaldunLibrary>(w, programDir);
                              },
                              &serial};

@@ -5,8 +5,8 @@
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/service_notify.h"
 #include "kaprin/cli/station_events.h"
+#include "kaprin/cli/station_model.h"
 #include "kaprin/cli/station_service.h"
-#include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/device_texts.h"
 #include "kaprin/record/download_log.h"
 #include "kaprin/record/outcome_event.h"
@@ -34,49 +34,50 @@ class StationRun {
 public:
     StationRun(const CliOptions& options, const std::string& programDir, TerminalIo io,
                StationBindings b, int errFd)
-        : options_(options), errFd_(errFd), clock_(b.clock), windows_(io, options.answers, b.clock),
-          pellinLib_(b.makePellin(windows_)), kaldunLib_(b.makeKaldun(windows_)),
+        : options_(options), errFd_(errFd), clock_(b.clock),
+          terminal_(io, options.answers, b.clock), pellinLib_(b.makePellin(terminal_)),
+          kaldunLib_(b.makeKaldun(terminal_)),
           watching_(*pellinLib_, [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
           watchingKaldun_(*kaldunLib_,
                           [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
           service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
-          serviceRecord_(record_, service_), frm_(Ports{windows_, b.clock, b.store, watching_,
-                                                        watchingKaldun_, &serviceRecord_, b.serial},
-                                                  programDir, options.modelWords) {
+          serviceRecord_(record_, service_),
+          model_(RunPorts{terminal_, b.clock, b.store, watching_, watchingKaldun_, &serviceRecord_,
+                          b.serial},
+                 programDir, options.modelWords) {
         // --port and --baud hold for this station only; nothing of them is stored, so
         // stations that share one settings file each keep their own port.
-        frm_.serialLine().Pin(options.port, options.portPath, options.baud);
+        model_.serialLine().Pin(options.port, options.portPath, options.baud);
         // Why the port cannot be used, beside the run's own message and status.
-        frm_.serialLine().onProblem = [this](const PortState& s) {
-            WriteErr(errFd_, StationPortProblem(s, frm_.langTable));
+        model_.serialLine().onProblem = [this](const PortState& s) {
+            WriteErr(errFd_, StationPortProblem(s, model_.langTable));
         };
-        windows_.timers().Add(frm_.t1, [this] { frm_.t1_Timer(); });
-        windows_.timers().Add(frm_.t2, [this] { frm_.t2_Timer(); });
-        windows_.timers().Add(frm_.run.tick, [this] {
-            frm_.tRun_Timer();
-            service_.OnProgress(frm_.PB1.value); // renews a stop's extension between pumps
+        terminal_.timers().Add(model_.t2, [this] { model_.run.Look(); });
+        terminal_.timers().Add(model_.run.tick, [this] {
+            model_.run.Tick();
+            service_.OnProgress(model_.PB1.value); // renews a stop's extension between pumps
         });
         // The pass/fail mark and the session's counts, once per transfer.
-        frm_.run.onChange = [this] {
+        model_.run.onChange = [this] {
             // Each pause and its end is a line of its own, though no pump came between.
-            if (const bool held = frm_.run.backOffMs() != 0; held != service_.held()) {
+            if (const bool held = model_.run.backOffMs() != 0; held != service_.held()) {
                 Show();
-                service_.OnHold(held ? frm_.SB1.panel1 : std::string());
+                service_.OnHold(held ? model_.SB1.panel1 : std::string());
             }
-            const int transfers = frm_.run.good() + frm_.run.failed();
-            if (transfers != marked_ && !frm_.run.TransferUnderWay() && frm_.run.lastOutcome()) {
+            const int transfers = model_.run.good() + model_.run.failed();
+            if (transfers != marked_ && !model_.run.TransferUnderWay() &&
+                model_.run.lastOutcome()) {
                 marked_ = transfers;
                 Show();
-                windows_.view().Print(frm_.SB1.panel3);
+                terminal_.view().Print(model_.SB1.panel3);
             }
         };
-        windows_.onPump = [this] { Show(); };
-        windows_.onQuestion = [this] { windows_.view().ShowList(frm_.List1.items); };
-        windows_.onClose = [this] {
-            if (frm_.cmdStop.enabled)
-                frm_.cmdStop_Click(); // ends a manual run's wait for the device
+        terminal_.onPump = [this] { Show(); };
+        terminal_.onQuestion = [this] { terminal_.view().ShowList(model_.List1.items); };
+        terminal_.onClose = [this] {
+            model_.run.Stop(); // ends a manual run's wait for the device
             Close();
         };
         service_.unwrittenRecords = [this] { return record_.unwritten(); };
@@ -96,8 +97,8 @@ private:
     std::string StationName() {
         if (!options_.station.empty())
             return options_.station;
-        const std::string device = Device(frm_.PortIndex() + 1);
-        return device.empty() ? ComName(frm_.PortIndex() + 1)
+        const std::string device = Device(model_.PortIndex() + 1);
+        return device.empty() ? ComName(model_.PortIndex() + 1)
                               : device.substr(device.rfind('/') + 1);
     }
     std::string OpenLineRecord();
@@ -105,27 +106,27 @@ private:
     void WriteMetrics();
 
     void Show() {
-        StatusSnapshot s{frm_.SB1.panel1, frm_.SB1.panel2, frm_.PB1.value};
-        windows_.view().Show(s, clock_.TickCount());
+        StatusSnapshot s{model_.SB1.panel1, model_.SB1.panel2, model_.PB1.value};
+        terminal_.view().Show(s, clock_.TickCount());
         service_.OnProgress(s.percent);
     }
-    // The close request of the window, once, whoever asks for it first; a transfer
+    // The run's close request, once, whoever asks for it first; a transfer
     // under way is finished first (CloseDue), unless a second signal ends it.
     void Close() {
         if (loaded_ && !closed_) {
             closed_ = true;
             service_.OnStopRequest();
-            frm_.run.RequestClose();
+            model_.run.RequestClose();
         }
     }
-    bool CloseDone() const { return closed_ && !frm_.run.TransferUnderWay(); }
+    bool CloseDone() const { return closed_ && !model_.run.TransferUnderWay(); }
     // The device COM<n> maps to now, as the serial component maps it.
     std::string Device(int n) {
-        SerialPorts* serial = frm_.serialLine().serial();
+        SerialPorts* serial = model_.serialLine().serial();
         return serial && n >= 1 && n <= comm::kPorts ? serial->MapPort(n).device : std::string();
     }
     std::string PortName() {
-        int n = frm_.PortIndex() + 1;
+        int n = model_.PortIndex() + 1;
         std::string name = ComName(n);
         if (const std::string device = Device(n); !device.empty())
             name += " (" + device + ")";
@@ -139,7 +140,7 @@ private:
     const CliOptions& options_;
     int errFd_;
     Clock& clock_;
-    TerminalWindows windows_;
+    TerminalMessages terminal_;
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
     StateWatchingPellin watching_;
@@ -147,7 +148,7 @@ private:
     record::RecordWriter record_;
     StationService service_;
     ServiceRecord serviceRecord_;
-    FrmMain frm_;
+    StationModel model_;
     record::EventStream events_;
     std::optional<record::StationMetrics> metrics_;
     std::string metricsState_;
@@ -187,8 +188,8 @@ std::string StationRun::OpenLineRecord() {
     record_.identity = {options_.unitId, record::LoginName(), options_.order};
     record_.station = StationName();
     if (options_.askUnit) {
-        windows_.KeepInputLines();
-        record_.askUnit = [this] { return windows_.AskLine("Unit id: "); };
+        terminal_.KeepInputLines();
+        record_.askUnit = [this] { return terminal_.AskLine("Unit id: "); };
     }
     if (!options_.events.empty()) {
         if (std::string error = events_.Open(options_.events); !error.empty())
@@ -207,7 +208,7 @@ std::string StationRun::OpenLineRecord() {
             WriteMetrics();
         }
     };
-    windows_.onMessage = [this](const std::string& text) {
+    terminal_.onMessage = [this](const std::string& text) {
         Event("alert", {{"message", text}});
         watching_.Forget();
     };
@@ -215,32 +216,34 @@ std::string StationRun::OpenLineRecord() {
 }
 
 void StationRun::PrintHeader() {
-    StatusView& v = windows_.view();
-    v.Print(frm_.Caption + ": " + PortName() + " at " + std::to_string(frm_.BaudRate()) + " baud");
-    v.Print("File: " + (frm_.txtSFile.text.empty() ? std::string("(none)") : frm_.txtSFile.text));
-    v.ShowList(frm_.List1.items);
-    v.Print("Options: " + OnOff(frm_.mnuDTR) + ", " + OnOff(frm_.mnuRTS) + ", " +
-            OnOff(frm_.mnuConvert) + ", " + OnOff(frm_.mnuQuenlar) + ", " +
-            OnOff(frm_.mnuBotStart) + ", " + OnOff(frm_.mnuBotShutDown));
+    StatusView& v = terminal_.view();
+    v.Print(model_.Title() + ": " + PortName() + " at " + std::to_string(model_.BaudRate()) +
+            " baud");
+    v.Print("File: " +
+            (model_.txtSFile.text.empty() ? std::string("(none)") : model_.txtSFile.text));
+    v.ShowList(model_.List1.items);
+    v.Print("Options: " + OnOff(model_.mnuDTR) + ", " + OnOff(model_.mnuRTS) + ", " +
+            OnOff(model_.mnuConvert) + ", " + OnOff(model_.mnuQuenlar) + ", " +
+            OnOff(model_.mnuBotStart) + ", " + OnOff(model_.mnuBotShutDown));
 }
 
 int StationRun::RunOnce() {
-    const auto before = frm_.run.changes();
-    frm_.cmdStart_Click();
-    while (frm_.run.Busy())
-        windows_.WaitForEvent();
+    const auto before = model_.run.changes();
+    model_.run.Start();
+    while (model_.run.Busy())
+        terminal_.WaitForEvent();
     Show();
-    if (frm_.run.changes() == before || !frm_.run.lastOutcome()) {
+    if (model_.run.changes() == before || !model_.run.lastOutcome()) {
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
     }
-    const DownloadOutcome outcome = *frm_.run.lastOutcome();
+    const DownloadOutcome outcome = *model_.run.lastOutcome();
 
-    if (!outcome.Transferred() && windows_.closeSignals() > 0) {
+    if (!outcome.Transferred() && terminal_.closeSignals() > 0) {
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
     }
-    const std::string& file = frm_.txtSFile.text;
+    const std::string& file = model_.txtSFile.text;
     switch (outcome.result) {
     case RunResult::Finished:
         return kExitOk;
@@ -263,11 +266,11 @@ int StationRun::RunOnce() {
         WriteErr(errFd_, "file not found: " + file);
         return kExitFileNotFound;
     case RunResult::EmptyImage:
-        WriteErr(errFd_, "nothing to send: " + frm_.LoadFile +
+        WriteErr(errFd_, "nothing to send: " + model_.LoadFile +
                              " holds no data records, or the HEX image has no end-of-file record");
         return kExitEmptyImage;
     case RunResult::CutImage:
-        WriteErr(errFd_, "nothing sent: " + frm_.LoadFile + " is cut short or damaged");
+        WriteErr(errFd_, "nothing sent: " + model_.LoadFile + " is cut short or damaged");
         return kExitEmptyImage;
     case RunResult::PathTooLong:
         WriteErr(errFd_, "nothing sent: the path of " + file + " is longer than 259 bytes");
@@ -276,7 +279,7 @@ int StationRun::RunOnce() {
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
     case RunResult::Refused:
-        WriteErr(errFd_, "refused: " + frm_.SB1.panel1);
+        WriteErr(errFd_, "refused: " + model_.SB1.panel1);
         return kExitRefused;
     case RunResult::Declined:
         break;
@@ -288,8 +291,8 @@ int StationRun::RunOnce() {
 // A service is ready once its port is known to open; one that cannot ends at once, saying
 // why, instead of failing at the first probe.
 bool StationRun::PortReady() {
-    if (SerialPorts* serial = frm_.serialLine().serial()) {
-        const PortChoice& port = frm_.serialLine().choice();
+    if (SerialPorts* serial = model_.serialLine().serial()) {
+        const PortChoice& port = model_.serialLine().choice();
         const PortState state = serial->ProbePort(ComName(port.number), port.baud);
         if (state.condition != PortCondition::Usable) {
             WriteErr(errFd_, PortName() + " cannot be used: " + DescribeState(state));
@@ -302,22 +305,22 @@ bool StationRun::PortReady() {
 
 int StationRun::RunAutomatic() {
     for (;;) {
-        if (windows_.closeRequested()) // "-C" after the first good download
+        if (model_.endRequested()) // "-C" after the first good download
             return kExitOk;
         if (CloseDone()) // Ctrl-C, SIGTERM, or "q" typed
             return kExitOk;
         // A close switches the mode off at once; the transfer under way still ends first.
-        if (!frm_.mnuAutoQuenlar.checked && !frm_.run.TransferUnderWay()) {
-            if (frm_.AutoEndedBy == RunResult::Refused) {
-                WriteErr(errFd_, "refused: " + frm_.SB1.panel1);
+        if (!model_.mnuAutoQuenlar.checked && !model_.run.TransferUnderWay()) {
+            if (model_.AutoEndedBy == RunResult::Refused) {
+                WriteErr(errFd_, "refused: " + model_.SB1.panel1);
                 return kExitRefused;
             }
-            if (frm_.AutoEndedBy != RunResult::PortUnusable)
+            if (model_.AutoEndedBy != RunResult::PortUnusable)
                 return kExitOk;
             WriteErr(errFd_, "the automatic mode ended: " + PortName() + " cannot be used");
             return kExitPortUnusable;
         }
-        windows_.WaitForEvent();
+        terminal_.WaitForEvent();
     }
 }
 
@@ -332,9 +335,10 @@ int StationRun::Run() {
     int status = kExitOk;
     bool automatic = false;
     try {
-        frm_.Form_Load();
+        model_.Load();
         loaded_ = true;
-        bool autoWords = frm_.module1.CmdMode == kCmdAuto || frm_.module1.CmdMode == kCmdAutoClose;
+        bool autoWords =
+            model_.module1.CmdMode == kCmdAuto || model_.module1.CmdMode == kCmdAutoClose;
         if (options_.once && autoWords) {
             WriteErr(errFd_, "--once is a single manual run: leave out -A and -C");
             return kExitUsage; // nothing was run, so nothing is saved either
@@ -343,10 +347,10 @@ int StationRun::Run() {
             WriteErr(errFd_, error);
             return kExitLogFile;
         }
-        frm_.Form_Activate();
+        model_.Activate();
         PrintHeader();
         Show();
-        automatic = frm_.mnuAutoQuenlar.checked;
+        automatic = model_.mnuAutoQuenlar.checked;
         if (options_.once)
             status = RunOnce();
         else if (automatic) {
@@ -354,23 +358,23 @@ int StationRun::Run() {
             // Its pin is checked then too; the unit's id is asked per download.
             std::string why;
             auto askUnit = std::exchange(record_.askUnit, nullptr);
-            status = CheckStationImage(frm_, why);
+            status = CheckStationImage(model_, why);
             record_.askUnit = std::move(askUnit);
             if (status != kExitOk)
                 WriteErr(errFd_, why);
             else
                 status = PortReady() ? RunAutomatic() : kExitPortUnusable;
         } else
-            windows_.view().Print(
+            terminal_.view().Print(
                 "Nothing to run: -A or -C starts the automatic mode, --once one download.");
     } catch (const CliExit& e) {
-        windows_.view().Finish();
+        terminal_.view().Finish();
         WriteErr(errFd_, e.what());
         status = e.status;
         if (status == kExitFatal)
             closed_ = true; // a missing library ends the program without its close
         else if (closed_)
-            frm_.run.RequestClose(); // the second request: a transfer is cut and recorded so
+            model_.run.RequestClose(); // the second request: a transfer is cut and recorded so
     }
     try {
         Close();
@@ -379,10 +383,10 @@ int StationRun::Run() {
     }
     if (loaded_)
         Event("stopped", nlohmann::json::object());
-    StatusView& v = windows_.view();
+    StatusView& v = terminal_.view();
     v.Finish();
     if (automatic) {
-        v.Print(record::SummaryText(record_, windows_.alerts()));
+        v.Print(record::SummaryText(record_, terminal_.alerts()));
     }
     return status;
 }

@@ -2,7 +2,7 @@
 
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/service_notify.h"
-#include "kaprin/core/frm_main.h"
+#include "kaprin/core/run_panel.h"
 #include "kaprin/prefs/device_texts.h"
 
 #include <cerrno>
@@ -133,7 +133,7 @@ std::string ConversionReason(int code, const std::string& image) {
     return "unknown result";
 }
 
-int CheckStationImage(FrmMain& frm, std::string& why) {
+int CheckStationImage(RunPanel& frm, std::string& why) {
     const std::string& image = frm.txtSFile.text;
     if (image.empty()) {
         why = "no image: set KAPRIN_IMAGE, or give -F=FILE";

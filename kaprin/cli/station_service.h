@@ -12,7 +12,7 @@
 #include <string>
 
 namespace kaprin {
-class FrmMain;
+class RunPanel;
 class LangTable;
 struct PortState;
 } // namespace kaprin
@@ -91,7 +91,7 @@ private:
 
 // The image prepared as the first download would take it (a HEX image converted now):
 // 0 when it can be sent, else the exit status and, in `why`, one line for the journal.
-int CheckStationImage(FrmMain& frm, std::string& why);
+int CheckStationImage(RunPanel& frm, std::string& why);
 
 // Why the port cannot be used, with advice for a station (the window's "Setup, Serial
 // devices" is not there).

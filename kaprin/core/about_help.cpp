@@ -17,7 +17,7 @@ void FrmMain::mnuAbout__Click() {
 void FrmMain::ShowHelp() {
     // The help page beside the program, in the desktop's browser. A missing page does
     // nothing, and so does a failure of the browser (the front end ignores it).
-    const std::string path = programDir_ + "/Pelhelp.html";
+    const std::string path = programDir() + "/Pelhelp.html";
     if (FileExists(path))
         ports_.windows.OpenHelp(path);
 }

@@ -1,4 +1,4 @@
-// The main window's side of a download: preparing the file (with its questions) and the
+// The run panel's side of a download: preparing the file (with its questions) and the
 // one table from an outcome to the status text. The run itself is the run machine's.
 #include "kaprin/core/download_run.h"
 
@@ -89,7 +89,7 @@ StatusText StatusTextOf(const DownloadOutcome& outcome) {
     return {Keep, TextId::OtherError};
 }
 
-void FrmMain::ShowOutcome(const DownloadOutcome& outcome) {
+void RunPanel::ShowOutcome(const DownloadOutcome& outcome) {
     const StatusText status = StatusTextOf(outcome);
     switch (status.kind) {
     case StatusText::Keep:
@@ -114,7 +114,7 @@ void FrmMain::cmdStop_Click() {
     run.Stop();
 }
 
-std::optional<DownloadOutcome> FrmMain::PrepareLoad() {
+std::optional<DownloadOutcome> RunPanel::PrepareLoad() {
     const std::string file = txtSFile.text;
     if (!FileExists(file))
         return Outcome(RunResult::FileNotFound);
@@ -170,17 +170,17 @@ std::optional<DownloadOutcome> FrmMain::PrepareLoad() {
         const FileDate plnDate = FileInfo(LoadFile);
         addDateLine("PLN:", plnDate);
         if (imageDate > plnDate &&
-            (!mnuConvert.checked || ports_.windows.AskYesNo(LangText(TextId::ConvertNewerImage))))
+            (!mnuConvert.checked || ports_.messages.AskYesNo(LangText(TextId::ConvertNewerImage))))
             refused = convert();
         addDateLine("Load:", FileInfo(LoadFile));
     } else if (!mnuConvert.checked ||
-               ports_.windows.AskYesNo(LangText(TextId::ConvertWithoutPln))) {
+               ports_.messages.AskYesNo(LangText(TextId::ConvertWithoutPln))) {
         refused = convert();
     }
     return refused ? refused : sendable();
 }
 
-std::int16_t FrmMain::ConvertHex(const std::string& path) {
+std::int16_t RunPanel::ConvertHex(const std::string& path) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(ports_.kaldun.KALDUN(path)));
 }
 

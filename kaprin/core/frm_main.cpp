@@ -10,17 +10,16 @@
 namespace kaprin {
 
 FrmMain::FrmMain(Ports ports, std::string programDir, std::vector<std::string> commandWords)
-    : FrmMain(ports, std::move(programDir), std::string()) {
-    commandWords_ = std::move(commandWords);
-}
+    : FrmMain(ports, std::move(programDir), std::string(), std::move(commandWords)) {}
 
 FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine)
-    : line_(ports.pellin, ports.serial), settings_(ports.settings, ports.windows),
-      ports_(Ports{ports.windows, ports.clock, settings_, line_, ports.kaldun, ports.record,
-                   line_.serial()}),
-      programDir_(std::move(programDir)), commandLine_(std::move(commandLine)) {
-    cboDelay.entries = {"0 Sec", "1 Sec", "2 Sec", "3 Sec", "4 Sec", "5 Sec"};
-    cboDelay.Select(0);
+    : FrmMain(ports, std::move(programDir), std::move(commandLine), std::nullopt) {}
+
+FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine,
+                 std::optional<std::vector<std::string>> commandWords)
+    : RunPanel(ports.run(), std::move(programDir), std::move(commandLine), std::move(commandWords)),
+      ports_(Ports{ports.windows, ports.clock, RunPanel::ports().settings, serialLine(),
+                   ports.kaldun, ports.record, serialLine().serial()}) {
     // The row looks the same before the first run as after ClearStatus.
     for (auto& lamp : Shape1)
         lamp = Control{"", true, true, false, kChaserIdle};
@@ -29,14 +28,8 @@ FrmMain::FrmMain(Ports ports, std::string programDir, std::string commandLine)
 // Out of line: the other windows' models are complete types only here.
 FrmMain::~FrmMain() = default;
 
-void FrmMain::SetPowerLine(bool on) {
-    ports_.pellin.PowerOn(on);
-    sDTR.colour = on ? kLineLampOn : kLineLampOff;
-}
-
-void FrmMain::SetBootLine(bool on) {
-    ports_.pellin.BootOn(on);
-    sRTS.colour = on ? kLineLampOn : kLineLampOff;
+void FrmMain::ShowLineLamp(bool power, bool on) {
+    (power ? sDTR : sRTS).colour = on ? kLineLampOn : kLineLampOff;
 }
 
 void FrmMain::SetAllLamps(Rgb colour) {
@@ -44,33 +37,22 @@ void FrmMain::SetAllLamps(Rgb colour) {
         lamp.colour = colour;
 }
 
-void FrmMain::ClearStatus() {
-    SB1.panel1.clear();
-    SB1.panel2.clear();
-    SetAllLamps(kChaserIdle);
+std::vector<bool*> FrmMain::TransferLocks() {
+    std::vector<bool*> flags = RunPanel::TransferLocks();
+    for (bool* flag : {&cmdBorwse.enabled, &Command4.enabled, &mnuComm.enabled, &mnuDevices.enabled,
+                       &mnuLogFile.enabled})
+        flags.push_back(flag);
+    for (auto& item : mnuRF)
+        flags.push_back(&item.enabled);
+    for (auto& step : cmdStep)
+        flags.push_back(&step.enabled);
+    return flags;
 }
 
 void FrmMain::ShowEngineerPanel(bool show) {
     Frame3.visible = show;
     HeightTwips = show ? 5565 : 4530;
     PB1TopTwips = show ? 4525 : 3480;
-}
-
-void FrmMain::SetSFile(const std::string& text) {
-    // Like a text box, the change handling runs only when the text really changes.
-    if (txtSFile.text == text)
-        return;
-    txtSFile.text = text;
-    txtSFile_Change();
-}
-
-void FrmMain::txtSFile_Change() {
-    ShowFileTimes(txtSFile.text);
-    List1.tooltip.clear();
-}
-
-void FrmMain::ShowFileTimes(const std::string& path) {
-    kaprin::ShowFileTimes(List1, langTable, path);
 }
 
 void FrmMain::List1_Click(int index) {

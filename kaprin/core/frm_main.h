@@ -1,17 +1,13 @@
 // The main window as a model: its controls by name, its fields and its event handlers.
 // Handlers are named after the control and the event (`cmdStart_Click`, `t2_Timer`);
 // a front end forwards each widget event to exactly one of them and re-reads the
-// state afterwards. No handler waits: a download is the run machine's (`run`).
+// state afterwards. No handler waits: a download is the run machine's (`run`), and what
+// it reads and shows is the run panel's, which the main window is.
 #pragma once
 
 #include "kaprin/base/control.h"
 #include "kaprin/base/ports.h"
-#include "kaprin/core/command_line.h"
-#include "kaprin/core/download_run.h"
-#include "kaprin/core/run_machine.h"
-#include "kaprin/core/warning_store.h"
-#include "kaprin/prefs/language.h"
-#include "kaprin/prefs/serial_line.h"
+#include "kaprin/core/run_panel.h"
 
 #include <array>
 #include <cstdint>
@@ -28,7 +24,7 @@ class FrmAbout;
 class FrmSetting;
 class FrmDevices;
 
-class FrmMain {
+class FrmMain : public RunPanel {
 public:
     // `programDir` is the folder of the program (language files and help live there);
     // `commandLine` is the raw text after the program's name, split at single spaces.
@@ -36,30 +32,21 @@ public:
     // The words after the program's name as the system passed them: each is taken whole,
     // so a path with spaces survives; the same rules apply to them as to split words.
     FrmMain(Ports ports, std::string programDir, std::vector<std::string> commandWords);
-    ~FrmMain();
+    ~FrmMain() override;
     FrmMain(const FrmMain&) = delete;
     FrmMain& operator=(const FrmMain&) = delete;
 
     // ---- Controls -------------------------------------------------------------------
     std::string Caption = "K71PELV"; // window title
-    TextBox txtSFile;
     Control cmdBorwse{"Borwse"};
-    Control optFont{"Font Load", true, false};
-    Control cmdStart{"Start"};
-    Control cmdStop{"Stop", false};
-    ComboBox cboDelay;
     Control lblPort{"COM1"};
     Control sDTR{"", true, true, false, kLineLampOff};
     Control sRTS{"", true, true, false, kLineLampOff};
     std::array<Control, 5> Label1{Control{"Source File"}, Control{"DTR"}, Control{"RTS"},
                                   Control{"Delay time"}, Control{"Port"}};
-    ListBox List1;
     std::array<Control, 16> Shape1;
-    ProgressBar PB1;
-    StatusBar SB1;
     FileDialog CD1; // the open dialog object; keeps its file name between uses
     Timer t1{100, false};
-    Timer t2{20, false};
     Control Frame1{"Frame1"};
     Control Frame2{"Status"};
     Control Frame3{"", true, false};
@@ -86,28 +73,14 @@ public:
     Control mnuDevices{"Serial devices"};
     Control mnuEMode{"Engineer Mode"};
     Control mnuLogFile{"Log File..."};
-    Control mnuDTR{"DTR(Power On)", true, true, true};
-    Control mnuRTS{"RTS(Boot Mode)", true, true, true};
     Control mnuCheck{"Check file time", false, false, true};
-    Control mnuConvert{"Convert prompt", true, true, true};
-    Control mnuQuenlar{"Quenlar Prompt", true, true, true};
-    Control mnuAutoQuenlar{"Auto Quenlar"};
-    Control mnuBotStart{"After Quenlar Start"};
-    Control mnuBotShutDown{"After Quenlar Shut Down"};
     Control mnuAbout{"About"};
     Control mnuAbout_{"About...."};
     Control mnuHelp{"Help"};
 
     // ---- Window fields --------------------------------------------------------------
-    std::string LoadFile;
     std::int16_t LampIndex = 0;
-    std::int16_t AutoFailCount = 0;
-    // Why the automatic mode switched itself off (the port cannot be used); nothing while
-    // it is on or was switched off from the menu.
-    std::optional<RunResult> AutoEndedBy;
     std::array<std::string, 6> SegmentFile;
-    Module1 module1;
-    LangTable langTable; // the language texts, for the life of the program
 
     // Modeless and modal windows that are open; the front end binds a view to each.
     std::unique_ptr<FrmLanguage> frmLanguage;
@@ -119,36 +92,16 @@ public:
     // ---- Start-up and close ---------------------------------------------------------
     void Form_Load();
     void Form_Activate();
-    void Form_QueryUnload();
-    // The command-line action of the first activation, all but the automatic mode's
-    // switch: true when "-A" or "-C" asks Form_Activate to switch the mode on.
-    bool RunCommandLineAction();
 
     // ---- Operations used across the utility -----------------------------------------
-    void SetPowerLine(bool on);
-    void SetBootLine(bool on);
-    void ClearStatus();
     void ShowEngineerPanel(bool show);
-    // Puts a text into the file box and runs its change handling, as the program does.
-    void SetSFile(const std::string& text);
 
     // ---- Languages, file information, recent files, help ----------------------------
-    // The text of a numbered entry of the loaded language file; empty when undefined.
-    std::string LangText(std::int16_t id) const { return langTable.Text(id); }
-    std::string LangText(TextId id) const { return LangText(static_cast<std::int16_t>(id)); }
-    // Loads a language file, or the folder's English.ini when it cannot be read.
-    void LoadLangFile(const std::string& path);
     void ApplyMainLang();
-    // The folder of the language files beside the program (its name in any letter case).
-    std::string LanguageFolder() const;
-    void ShowFileTimes(const std::string& path);
     void RefreshRecentMenu();
-    void AddRecentFile(const std::string& path);
-    void ShiftRecentFiles();
     void ShowHelp();
 
     // ---- Event handlers -------------------------------------------------------------
-    void txtSFile_Change(); // after the person edited txtSFile.text
     void List1_Click(int index);
     void cmdBorwse_Click();
     void cmdStart_Click();
@@ -189,41 +142,27 @@ public:
     // ---- Run (download, automatic mode, update sets) --------------------------------
     // The run's poll timer; the front ends deliver its ticks like t1's and t2's.
     void tRun_Timer() { run.Tick(); }
-    // Nothing when `LoadFile` is ready to send; otherwise why the run ends.
-    std::optional<DownloadOutcome> PrepareLoad();
-    std::int16_t ConvertHex(const std::string& path);
-    // The outcome's text on the status bar, through the one table of texts.
-    void ShowOutcome(const DownloadOutcome& outcome);
     void CheckUpdateFiles();
     bool CheckUpdateFile(int index); // true when the slot failed
 
+    // ---- The run panel's window side -------------------------------------------------
+    void SetAllLamps(Rgb colour) override;
+    void ShowLineLamp(bool power, bool on) override;
+    void RunChaser(bool on) override { t1.enabled = on; }
+    void RecentFilesChanged() override { RefreshRecentMenu(); }
+    bool EngineerMode() const override { return mnuEMode.checked; }
+    std::vector<bool*> TransferLocks() override;
+    void EndAfterRun() override { ports_.windows.CloseMainWindow(); }
+
     // ---- Access for the other windows and the front ends ----------------------------
     Ports& ports() { return ports_; }
-    // The port index (0 is COM1) and rate last handed to the library.
-    std::int32_t PortIndex() const { return line_.choice().index(); }
-    std::int32_t BaudRate() const { return line_.choice().baud; }
-    // The serial line every port call of the model goes through.
-    SerialLine& serialLine() { return line_; }
-    const std::string& programDir() const { return programDir_; }
-    const std::string& commandLine() const { return commandLine_; }
-
-    // Owns a download under way; declared after the controls it drives.
-    RunMachine run{*this};
 
 private:
-    friend class RunMachine;
-    void SplitCommandLine();
-    void ParseCommandOptions();
+    FrmMain(Ports ports, std::string programDir, std::string commandLine,
+            std::optional<std::vector<std::string>> commandWords);
     void ApplyStartupSettings();
-    void SetAllLamps(Rgb colour);
 
-    SerialLine line_;
-    WarningStore settings_; // before ports_, which hands it to the whole model
     Ports ports_;
-    std::string programDir_;
-    std::string commandLine_;
-    std::optional<std::vector<std::string>> commandWords_;
-    bool commandLineDone_ = false; // the command-line action runs at the first activation
 };
 
 } // namespace kaprin

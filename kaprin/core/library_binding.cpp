@@ -5,7 +5,7 @@
 
 namespace kaprin {
 
-LazyLibrary::LazyLibrary(WindowServices& windows, std::string programDir, std::string fileName)
+LazyLibrary::LazyLibrary(MessageServices& windows, std::string programDir, std::string fileName)
     : windows_(windows), programDir_(std::move(programDir)), fileName_(std::move(fileName)) {}
 
 void LazyLibrary::Open() {
@@ -34,7 +34,7 @@ void* LazyLibrary::Symbol(const char* name) {
     return address;
 }
 
-PellinLibrary::PellinLibrary(WindowServices& windows, std::string programDir, std::string fileName)
+PellinLibrary::PellinLibrary(MessageServices& windows, std::string programDir, std::string fileName)
     : lib_(windows, std::move(programDir), std::move(fileName)) {}
 
 void PellinLibrary::BotLoad(const std::string& path) {
@@ -79,7 +79,7 @@ std::int32_t PellinLibrary::CheckDevice() {
     return lib_.Resolve(checkDevice_, "CheckDevice")();
 }
 
-KaldunLibrary::KaldunLibrary(WindowServices& windows, std::string programDir, std::string fileName)
+KaldunLibrary::KaldunLibrary(MessageServices& windows, std::string programDir, std::string fileName)
     : lib_(windows, std::move(programDir), std::move(fileName)) {}
 
 std::int32_t KaldunLibrary::KALDUN(const std::string& path) {

@@ -16,10 +16,10 @@ inline constexpr const char* kKaldunFile = "libKALDUN.so";
 
 // A shared library opened at first use: the program's folder first, then the usual
 // search of the dynamic loader. A library or export that cannot be found is reported
-// through WindowServices::Fatal, which ends the program.
+// through MessageServices::Fatal, which ends the program.
 class LazyLibrary {
 public:
-    LazyLibrary(WindowServices& windows, std::string programDir, std::string fileName);
+    LazyLibrary(MessageServices& windows, std::string programDir, std::string fileName);
     // The library stays loaded: a download worker may still run in it.
     ~LazyLibrary() = default;
     LazyLibrary(const LazyLibrary&) = delete;
@@ -39,7 +39,7 @@ public:
 private:
     void Open();
 
-    WindowServices& windows_;
+    MessageServices& windows_;
     std::string programDir_;
     std::string fileName_;
     void* handle_ = nullptr;
@@ -47,7 +47,7 @@ private:
 
 class PellinLibrary : public PellinApi {
 public:
-    PellinLibrary(WindowServices& windows, std::string programDir,
+    PellinLibrary(MessageServices& windows, std::string programDir,
                   std::string fileName = kPellinFile);
 
     void BotLoad(const std::string& path) override;
@@ -82,7 +82,7 @@ private:
 
 class KaldunLibrary : public KaldunApi {
 public:
-    KaldunLibrary(WindowServices& windows, std::string programDir,
+    KaldunLibrary(MessageServices& windows, std::string programDir,
                   std::string fileName = kKaldunFile);
     std::int32_t KALDUN(const std::string& path) override;
 

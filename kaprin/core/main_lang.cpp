@@ -6,11 +6,11 @@
 
 namespace kaprin {
 
-std::string FrmMain::LanguageFolder() const {
+std::string RunPanel::LanguageFolder() const {
     return FindIgnoreCase(programDir_, "Language");
 }
 
-void FrmMain::LoadLangFile(const std::string& path) {
+void RunPanel::LoadLangFile(const std::string& path) {
     if (langTable.LoadFile(path))
         return;
     // Neither file readable: the table keeps what it holds.

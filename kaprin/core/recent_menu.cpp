@@ -22,7 +22,7 @@ void FrmMain::RefreshRecentMenu() {
     }
 }
 
-void FrmMain::ShiftRecentFiles() {
+void RunPanel::ShiftRecentFiles() {
     auto& store = ports_.settings;
     for (int n = settings::kRecentFiles; n >= 2; --n) {
         store.WriteSetting(
@@ -31,7 +31,7 @@ void FrmMain::ShiftRecentFiles() {
     }
 }
 
-void FrmMain::AddRecentFile(const std::string& path) {
+void RunPanel::AddRecentFile(const std::string& path) {
     // An emptied file box (a step clicked during the transfer) names no file to list.
     if (path.empty())
         return;
@@ -46,12 +46,12 @@ void FrmMain::AddRecentFile(const std::string& path) {
             store.WriteSetting(kRecentFile, RecentFileKey(m),
                                store.ReadSetting(kRecentFile, RecentFileKey(m - 1)));
         store.WriteSetting(kRecentFile, RecentFileKey(1), path);
-        RefreshRecentMenu();
+        RecentFilesChanged();
         return;
     }
     ShiftRecentFiles();
     store.WriteSetting(kRecentFile, RecentFileKey(1), path);
-    RefreshRecentMenu();
+    RecentFilesChanged();
 }
 
 void FrmMain::mnuRF_Click(int index) {

@@ -1,6 +1,6 @@
 #include "kaprin/core/run_machine.h"
 
-#include "kaprin/core/frm_main.h"
+#include "kaprin/core/run_panel.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -111,7 +111,7 @@ private:
     bool entered_;
 };
 
-RunMachine::RunMachine(FrmMain& window) : w_(window) {}
+RunMachine::RunMachine(RunPanel& panel) : w_(panel) {}
 RunMachine::~RunMachine() = default;
 
 std::uint32_t RunMachine::Now() {
@@ -144,7 +144,7 @@ void RunMachine::Start() {
     Step step(*this);
     if (!step)
         return;
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     // A disabled or hidden button is not clicked: no second run inside a running one.
     if (!w.cmdStart.enabled || !w.cmdStart.visible || Busy() || closeAsked_)
         return;
@@ -168,7 +168,7 @@ void RunMachine::Start() {
 }
 
 void RunMachine::Stop() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     if (!w.cmdStop.enabled)
         return;
     w.cmdStart.enabled = true;
@@ -189,7 +189,7 @@ void RunMachine::DelayDone() {
 }
 
 void RunMachine::PollDevice() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     w.SB1.panel1 = w.LangText(TextId::WaitingForDevice);
     const auto r = static_cast<std::int16_t>(w.ports().pellin.CheckZ());
     if (r == -1) {
@@ -214,7 +214,7 @@ void RunMachine::ToggleAuto() {
     Step step(*this);
     if (!step)
         return;
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     // Disabled while a manual run holds the port, or while the mode is being switched on.
     if (!w.mnuAutoQuenlar.enabled)
         return;
@@ -246,7 +246,7 @@ void RunMachine::ToggleAuto() {
 }
 
 void RunMachine::AutoOff() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     if (w.mnuDTR.checked)
         w.SetPowerLine(false);
     if (w.mnuRTS.checked)
@@ -259,7 +259,7 @@ void RunMachine::Look() {
     Step step(*this);
     if (!step)
         return;
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     w.t2.enabled = false;
     if (Busy() || !w.mnuAutoQuenlar.checked)
         return;
@@ -270,7 +270,7 @@ void RunMachine::Look() {
 }
 
 void RunMachine::LookOnce() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     const auto r = static_cast<std::int16_t>(w.ports().pellin.CheckZ());
     if (r == -1) {
         // The port cannot be used: the mode ends; the line flags stay as they are.
@@ -308,8 +308,8 @@ void RunMachine::ReArm() {
 }
 
 void RunMachine::AfterAuto() {
-    FrmMain& w = w_;
-    w.t1.enabled = false;
+    RunPanel& w = w_;
+    w.RunChaser(false);
     w.SetAllLamps(kChaserPassed);
     const DownloadOutcome outcome = transfer_;
     if (outcome.result != RunResult::Finished) {
@@ -320,9 +320,9 @@ void RunMachine::AfterAuto() {
         else
             backOffs_ = 0;
         if (++w.AutoFailCount >= w.module1.AutoFailLimit) {
-            w.ports().windows.Beep();
+            w.ports().messages.Beep();
             w.AutoFailCount = 0;
-            w.ports().windows.ShowMessage(w.LangText(TextId::AutoAlert), MessageKind::Warning);
+            w.ports().messages.ShowMessage(w.LangText(TextId::AutoAlert), MessageKind::Warning);
         }
         if (state_ != RunState::BackOff)
             ReArm();
@@ -332,9 +332,9 @@ void RunMachine::AfterAuto() {
     w.AutoFailCount = 0;
     if (w.module1.CmdMode == kCmdAutoClose) {
         Finish(outcome);
-        // The front end closes the window once this step has returned; its close
+        // The front end ends the program once this step has returned; its close
         // request saves the run options.
-        w.ports().windows.CloseMainWindow();
+        w.EndAfterRun();
         return;
     }
     last_ = outcome;
@@ -380,7 +380,7 @@ RunMachine::FileStamp RunMachine::StampOf(const std::string& path) {
 }
 
 void RunMachine::BeginBackOff() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     waitMs_ = BackOffMs(++backOffs_);
     stamp_ = StampOf(w.txtSFile.text);
     std::string& shown = w.SB1.panel1;
@@ -412,11 +412,11 @@ void RunMachine::CheckBackOff() {
 // ---- The download both modes share ------------------------------------------------------
 
 void RunMachine::DeviceFound() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     sentFile_ = w.txtSFile.text;
     std::optional<DownloadOutcome> refused = w.PrepareLoad();
     if (!refused && !autoRun_ && w.mnuQuenlar.checked &&
-        !w.ports().windows.AskYesNo(w.LangText(TextId::StartTransfer)))
+        !w.ports().messages.AskYesNo(w.LangText(TextId::StartTransfer)))
         refused = Outcome(RunResult::Declined);
     if (refused) {
         transfer_ = *refused;
@@ -424,7 +424,7 @@ void RunMachine::DeviceFound() {
         if (autoRun_ && transfer_.result == RunResult::Refused) {
             // Every scanner would get the same refusal: the mode ends, saying why; the
             // line flags stay as they are.
-            w.t1.enabled = false;
+            w.RunChaser(false);
             w.mnuAutoQuenlar.checked = false;
             w.cmdStart.visible = true;
             w.AutoEndedBy = RunResult::Refused;
@@ -442,12 +442,12 @@ void RunMachine::DeviceFound() {
         }
         return;
     }
-    w.t1.enabled = true;
+    w.RunChaser(true);
     BeginTransfer();
 }
 
 void RunMachine::BeginTransfer() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     auto& pellin = w.ports().pellin;
     t_ = std::make_unique<Transfer>();
     t_->record.portIndex = w.PortIndex();
@@ -477,7 +477,7 @@ void RunMachine::BeginTransfer() {
 
 // One poll of the library; true when the transfer has ended.
 bool RunMachine::PollTransfer() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     auto& pellin = w.ports().pellin;
     Transfer& t = *t_;
     if (t.percent == 100) {
@@ -502,7 +502,7 @@ bool RunMachine::PollTransfer() {
 }
 
 void RunMachine::EndTransfer(RecordOutcome how) {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     Transfer& t = *t_;
     // The time is taken at the poll that saw the end, whatever was open meanwhile.
     t.record.outcome = how;
@@ -529,7 +529,7 @@ void RunMachine::EndTransfer(RecordOutcome how) {
 }
 
 void RunMachine::AfterShow() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     w.SB1.panel2.clear();
     w.PB1.value = 0;
     Lock(false);
@@ -544,13 +544,13 @@ void RunMachine::AfterShow() {
 }
 
 void RunMachine::AfterManual() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     if (transfer_.Transferred()) {
         w.AddRecentFile(sentFile_);
         w.SetPowerLine(false);
         w.SetBootLine(false);
     }
-    w.t1.enabled = false;
+    w.RunChaser(false);
     w.SetAllLamps(kChaserPassed);
     w.cmdStart.enabled = true;
     w.mnuAutoQuenlar.enabled = true;
@@ -623,11 +623,11 @@ void RunMachine::Tick() {
 // ---- Close ------------------------------------------------------------------------------
 
 bool RunMachine::RequestClose() {
-    FrmMain& w = w_;
+    RunPanel& w = w_;
     if (closeAsked_) {
         if (state_ == RunState::Transfer) {
             EndTransfer(RecordOutcome::Interrupted);
-            w.t1.enabled = false;
+            w.RunChaser(false);
         }
         if (!unlocked_.empty())
             Lock(false);
@@ -651,14 +651,8 @@ bool RunMachine::RequestClose() {
 // ---- What stays visible -----------------------------------------------------------------
 
 void RunMachine::Lock(bool locked) {
-    FrmMain& w = w_;
-    std::vector<bool*> flags{&w.txtSFile.enabled,  &w.cmdBorwse.enabled, &w.optFont.enabled,
-                             &w.Command4.enabled,  &w.mnuComm.enabled,   &w.mnuDevices.enabled,
-                             &w.mnuLogFile.enabled};
-    for (auto& item : w.mnuRF)
-        flags.push_back(&item.enabled);
-    for (auto& step : w.cmdStep)
-        flags.push_back(&step.enabled);
+    RunPanel& w = w_;
+    const std::vector<bool*> flags = w.TransferLocks();
     if (locked) {
         unlocked_.clear();
         for (bool* flag : flags) {

@@ -17,7 +17,7 @@
 
 namespace kaprin {
 
-class FrmMain;
+class RunPanel;
 
 enum class RunState {
     Idle,
@@ -52,7 +52,7 @@ std::uint32_t BackOffMs(int failures);
 
 class RunMachine {
 public:
-    explicit RunMachine(FrmMain& window);
+    explicit RunMachine(RunPanel& panel);
     ~RunMachine();
     RunMachine(const RunMachine&) = delete;
     RunMachine& operator=(const RunMachine&) = delete;
@@ -117,7 +117,7 @@ private:
     class Step;
     std::uint32_t Now();
 
-    FrmMain& w_;
+    RunPanel& w_;
     RunState state_ = RunState::Idle;
     bool autoRun_ = false;        // the transfer under way belongs to the automatic mode
     bool autoOffPending_ = false; // switched off during a transfer: applied at its end

@@ -1,4 +1,4 @@
-// Start-up, the command line and the close request of the main window.
+// Start-up, the command line and the close request, of the run panel and the main window.
 #include "kaprin/base/port_choice.h"
 #include "kaprin/core/frm_main.h"
 #include "kaprin/prefs/comm_settings.h"
@@ -77,14 +77,18 @@ std::string CommandWordsProblem(const std::vector<std::string>& words) {
 }
 
 void FrmMain::Form_Load() {
-    SplitCommandLine();
-    ParseCommandOptions();
+    LoadCommandLine();
     RefreshRecentMenu();
     ApplyStartupSettings();
     AutoFailCount = 0;
 }
 
-void FrmMain::SplitCommandLine() {
+void RunPanel::LoadCommandLine() {
+    SplitCommandLine();
+    ParseCommandOptions();
+}
+
+void RunPanel::SplitCommandLine() {
     auto& m = module1;
     m.CmdWordCount = 0;
     if (commandWords_) {
@@ -112,7 +116,7 @@ void FrmMain::SplitCommandLine() {
     }
 }
 
-void FrmMain::ParseCommandOptions() {
+void RunPanel::ParseCommandOptions() {
     auto& m = module1;
     if (m.CmdWordCount == 0) {
         m.CmdGiven = false;
@@ -148,6 +152,22 @@ void FrmMain::ParseCommandOptions() {
 }
 
 void FrmMain::ApplyStartupSettings() {
+    const int port = LoadRunSettings();
+    ApplyMainLang();
+    LampIndex = 0;
+    lblPort.caption = ComName(port + 1);
+
+    // The engineer panel stays hidden.
+    mnuEMode.visible = false;
+    ShowEngineerPanel(false);
+
+    // A step whose file is not set or is gone is disabled from the start, not only once
+    // the update-set window has closed. The status text is not touched here.
+    for (int k = 0; k < kSegmentSlots; ++k)
+        CheckUpdateFile(k);
+}
+
+int RunPanel::LoadRunSettings() {
     auto& store = ports_.settings;
     using namespace settings;
 
@@ -156,13 +176,11 @@ void FrmMain::ApplyStartupSettings() {
     if (language.empty())
         language = kDefaultLanguageFile;
     LoadLangFile(LanguageFolder() + "/" + language);
-    ApplyMainLang();
 
     // 2. The last file, with its times.
     SetSFile(store.ReadSetting(kRecentFile, RecentFileKey(1)));
 
-    // 3, 4. Lamps, delay and both line flags off.
-    LampIndex = 0;
+    // 3, 4. Delay and both line flags off.
     cboDelay.Select(0);
     SetPowerLine(false);
     SetBootLine(false);
@@ -173,27 +191,18 @@ void FrmMain::ApplyStartupSettings() {
         ports_.serial->SetPortMap(comm::ReadPortMap(store));
     const int port = comm::ReadPortPosition(store);
     ports_.pellin.usePort(port, comm::ReadBaudRate(store));
-    lblPort.caption = ComName(port + 1);
 
-    // 6. The engineer panel stays hidden.
-    mnuEMode.visible = false;
-    ShowEngineerPanel(false);
-
-    // 7. Run options.
+    // 6. Run options.
     mnuDTR.checked = ReadBool(store, kSetup, kDTR, true);
     mnuRTS.checked = ReadBool(store, kSetup, kRTS, true);
     mnuConvert.checked = ReadBool(store, kSetup, kConvert, true);
     mnuQuenlar.checked = ReadBool(store, kSetup, kQuenlar, true);
     mnuBotStart.checked = ReadBool(store, kSetup, kStart, false);
     mnuBotShutDown.checked = ReadBool(store, kSetup, kShutDown, false);
-
-    // 8. A step whose file is not set or is gone is disabled from the start, not only once
-    // the update-set window has closed. The status text is not touched here.
-    for (int k = 0; k < kSegmentSlots; ++k)
-        CheckUpdateFile(k);
+    return port;
 }
 
-bool FrmMain::RunCommandLineAction() {
+bool RunPanel::RunCommandLineAction() {
     // Once only: a later activation (after one of the utility's own dialogs) would
     // switch the automatic mode off again.
     if (commandLineDone_)
@@ -221,12 +230,12 @@ bool FrmMain::RunCommandLineAction() {
     return false;
 }
 
-void FrmMain::Form_QueryUnload() {
+void RunPanel::Form_QueryUnload() {
     t2.enabled = false;
     mnuAutoQuenlar.checked = false;
     using namespace settings;
     auto& store = ports_.settings;
-    store.WriteSetting(kSetup, kEMode, BoolText(mnuEMode.checked));
+    store.WriteSetting(kSetup, kEMode, BoolText(EngineerMode()));
     store.WriteSetting(kSetup, kDTR, BoolText(mnuDTR.checked));
     store.WriteSetting(kSetup, kRTS, BoolText(mnuRTS.checked));
     store.WriteSetting(kSetup, kConvert, BoolText(mnuConvert.checked));

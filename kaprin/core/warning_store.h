@@ -1,5 +1,5 @@
 // The settings store as the model uses it: a value that cannot be saved is reported
-// through the window services, once until a later write succeeds again, so a store that
+// through the message services, once until a later write succeeds again, so a store that
 // stays read-only does not stop a station with a warning after every download.
 #pragma once
 
@@ -9,7 +9,7 @@ namespace kaprin {
 
 class WarningStore : public SettingsStore {
 public:
-    WarningStore(SettingsStore& inner, WindowServices& windows)
+    WarningStore(SettingsStore& inner, MessageServices& windows)
         : inner_(inner), windows_(windows) {}
 
     std::string ReadSetting(const std::string& section, const std::string& key) override {
@@ -32,7 +32,7 @@ public:
 
 private:
     SettingsStore& inner_;
-    WindowServices& windows_;
+    MessageServices& windows_;
     bool warned_ = false;
 };
 

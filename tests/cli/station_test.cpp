@@ -54,14 +54,14 @@ private:
 // The libraries as the real binding reports a missing one.
 class MissingPellin : public SerialLine {
 public:
-    MissingPellin(PellinApi& p, WindowServices& w) : SerialLine(p, nullptr), w_(w) {}
+    MissingPellin(PellinApi& p, MessageServices& w) : SerialLine(p, nullptr), w_(w) {}
     std::int32_t usePort(std::int32_t, std::int32_t) override {
         w_.Fatal("libPellin.so cannot be loaded");
         return -1; // not reached
     }
 
 private:
-    WindowServices& w_;
+    MessageServices& w_;
 };
 
 // One station with fake libraries and an in-memory store; its terminal is either a
@@ -95,12 +95,12 @@ struct Bench {
         ParsedOptions parsed = ParseCliOptions(args);
         EXPECT_EQ(parsed.error, "");
         StationBindings b{store, clock,
-                          [this](WindowServices& w) -> std::unique_ptr<PellinApi> {
+                          [this](MessageServices& w) -> std::unique_ptr<PellinApi> {
                               if (missingLibrary)
                                   return std::make_unique<MissingPellin>(pellin, w);
                               return std::make_unique<SerialLine>(pellin, nullptr);
                           },
-                          [this](WindowServices&) -> std::unique_ptr<KaldunApi> {
+                          [this](MessageServices&) -> std::unique_ptr<KaldunApi> {
                               return std::make_unique<ForwardKaldun>(kaldun);
                           },
                           &serial};

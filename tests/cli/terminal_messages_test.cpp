@@ -1,4 +1,4 @@
-#include "kaprin/cli/terminal_windows.h"
+#include "kaprin/cli/terminal_messages.h"
 
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/steady_clock.h"
@@ -17,21 +17,21 @@ using namespace std::chrono_literals;
 using test::PseudoTerminal;
 using test::Screen;
 
-// A station's terminal: the windows on the slave side of a pseudo-terminal, and a close-
+// A station's terminal: the messages on the slave side of a pseudo-terminal, and a close-
 // signal pipe of its own so that a test can "press Ctrl-C" by writing a byte into it.
 struct Station {
     PseudoTerminal pty;
     int sig[2] = {-1, -1};
     SteadyClock clock;
-    std::unique_ptr<TerminalWindows> windows;
+    std::unique_ptr<TerminalMessages> messages;
 
     explicit Station(AnswerPolicy answers = AnswerPolicy::Ask) {
         EXPECT_EQ(pipe(sig), 0);
-        windows = std::make_unique<TerminalWindows>(
+        messages = std::make_unique<TerminalMessages>(
             TerminalIo::Probe(pty.slave(), pty.slave(), sig[0]), answers, clock);
     }
     ~Station() {
-        windows.reset();
+        messages.reset();
         close(sig[0]);
         close(sig[1]);
     }
@@ -50,8 +50,8 @@ template <typename T> bool Finished(std::future<T>& f, std::chrono::milliseconds
 TEST(TerminalQuestions, AskedAndAnsweredOnTheTerminal) {
     Station s;
     ASSERT_TRUE(s.pty.ok());
-    auto answer =
-        std::async(std::launch::async, [&] { return s.windows->AskYesNo("Convert X.HEX first?"); });
+    auto answer = std::async(std::launch::async,
+                             [&] { return s.messages->AskYesNo("Convert X.HEX first?"); });
     ASSERT_TRUE(s.pty.WaitFor("Convert X.HEX first? [y/n] "));
     s.pty.Type("maybe\n");
     ASSERT_TRUE(s.pty.WaitFor("Please answer y or n."));
@@ -62,7 +62,7 @@ TEST(TerminalQuestions, AskedAndAnsweredOnTheTerminal) {
     ASSERT_TRUE(Finished(answer, 5s));
     EXPECT_TRUE(answer.get());
 
-    auto second = std::async(std::launch::async, [&] { return s.windows->AskYesNo("Send it?"); });
+    auto second = std::async(std::launch::async, [&] { return s.messages->AskYesNo("Send it?"); });
     ASSERT_TRUE(s.pty.WaitFor("Send it? [y/n] "));
     s.pty.Type("no\n");
     ASSERT_TRUE(Finished(second, 5s));
@@ -77,8 +77,8 @@ TEST(TerminalQuestions, AskedAndAnsweredOnTheTerminal) {
 // --yes and --no answer without reading the terminal, and say so.
 TEST(TerminalQuestions, AnsweredByTheCommandLine) {
     Station yes(AnswerPolicy::Yes), no(AnswerPolicy::No);
-    EXPECT_TRUE(yes.windows->AskYesNo("Convert?"));
-    EXPECT_FALSE(no.windows->AskYesNo("Convert?"));
+    EXPECT_TRUE(yes.messages->AskYesNo("Convert?"));
+    EXPECT_FALSE(no.messages->AskYesNo("Convert?"));
     EXPECT_EQ(yes.Seen().Text(), "Convert? [y/n] yes (--yes)\n");
     EXPECT_EQ(no.Seen().Text(), "Convert? [y/n] no (--no)\n");
 }
@@ -86,7 +86,7 @@ TEST(TerminalQuestions, AnsweredByTheCommandLine) {
 // Ctrl-C at a question ends the program (130); the end of input is a clear error (64).
 TEST(TerminalQuestions, CtrlCOrEndOfInputAtAQuestionEndTheRun) {
     Station s;
-    auto asked = std::async(std::launch::async, [&] { return s.windows->AskYesNo("Convert?"); });
+    auto asked = std::async(std::launch::async, [&] { return s.messages->AskYesNo("Convert?"); });
     ASSERT_TRUE(s.pty.WaitFor("Convert? [y/n] "));
     s.CtrlC();
     ASSERT_TRUE(Finished(asked, 5s));
@@ -98,7 +98,7 @@ TEST(TerminalQuestions, CtrlCOrEndOfInputAtAQuestionEndTheRun) {
     }
 
     Station t;
-    auto eof = std::async(std::launch::async, [&] { return t.windows->AskYesNo("Convert?"); });
+    auto eof = std::async(std::launch::async, [&] { return t.messages->AskYesNo("Convert?"); });
     ASSERT_TRUE(t.pty.WaitFor("Convert? [y/n] "));
     t.pty.Type("\x04"); // Ctrl-D
     ASSERT_TRUE(Finished(eof, 5s));
@@ -115,8 +115,8 @@ TEST(TerminalQuestions, CtrlCOrEndOfInputAtAQuestionEndTheRun) {
 TEST(TerminalAlert, RingsAndWaitsForEnter) {
     Station s;
     auto alert = std::async(std::launch::async, [&] {
-        s.windows->Beep();
-        s.windows->ShowMessage("Too many failures in a row", MessageKind::Warning);
+        s.messages->Beep();
+        s.messages->ShowMessage("Too many failures in a row", MessageKind::Warning);
     });
     ASSERT_TRUE(s.pty.WaitFor("Press Enter to go on. "));
     EXPECT_FALSE(Finished(alert, 100ms));
@@ -125,7 +125,7 @@ TEST(TerminalAlert, RingsAndWaitsForEnter) {
     Screen seen = s.Seen();
     EXPECT_EQ(seen.bells, 1);
     EXPECT_EQ(seen.Text(), "[alert 1] Too many failures in a row\nPress Enter to go on. \n");
-    EXPECT_EQ(s.windows->alerts(), 1);
+    EXPECT_EQ(s.messages->alerts(), 1);
 }
 
 // Without a terminal (a script with pipes): no bell, the alert is printed and counted at
@@ -136,7 +136,7 @@ TEST(ScriptMode, AlertsCountedQuestionsRefused) {
     ASSERT_EQ(pipe(out), 0);
     SteadyClock clock;
     {
-        TerminalWindows w(TerminalIo::Probe(in[0], out[1], -1), AnswerPolicy::Ask, clock);
+        TerminalMessages w(TerminalIo::Probe(in[0], out[1], -1), AnswerPolicy::Ask, clock);
         w.Beep();
         w.ShowMessage("Too many failures in a row", MessageKind::Warning);
         w.ShowMessage("Too many failures in a row", MessageKind::Warning);
@@ -172,12 +172,12 @@ double CpuSeconds() {
 TEST(TerminalEvents, WaitsUpToTheBoundAndWakesForSignals) {
     Station s;
     int closes = 0, pumps = 0;
-    s.windows->onClose = [&] { ++closes; };
-    s.windows->onPump = [&] { ++pumps; };
+    s.messages->onClose = [&] { ++closes; };
+    s.messages->onPump = [&] { ++pumps; };
 
     auto t0 = std::chrono::steady_clock::now();
     double cpu0 = CpuSeconds();
-    s.windows->DoEvents(200);
+    s.messages->DoEvents(200);
     double cpu = CpuSeconds() - cpu0;
     auto waited = std::chrono::steady_clock::now() - t0;
     EXPECT_GE(waited, 199ms);
@@ -187,15 +187,15 @@ TEST(TerminalEvents, WaitsUpToTheBoundAndWakesForSignals) {
 
     s.CtrlC();
     t0 = std::chrono::steady_clock::now();
-    s.windows->DoEvents(5000);
+    s.messages->DoEvents(5000);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 1s);
     EXPECT_EQ(closes, 1);
-    EXPECT_EQ(s.windows->closeSignals(), 1);
+    EXPECT_EQ(s.messages->closeSignals(), 1);
     EXPECT_NE(s.Seen().Text().find("Stopping (Ctrl-C again ends at once)."), std::string::npos);
 
     s.CtrlC();
     try {
-        s.windows->DoEvents(5000);
+        s.messages->DoEvents(5000);
         ADD_FAILURE() << "no exception";
     } catch (const CliExit& e) {
         EXPECT_EQ(e.status, kExitInterrupted);
@@ -208,24 +208,24 @@ TEST(TerminalEvents, RunsDueTimersAndTypedQuit) {
     Station s;
     Timer t2{20, true};
     int ticks = 0, closes = 0;
-    s.windows->timers().Add(t2, [&] {
+    s.messages->timers().Add(t2, [&] {
         ++ticks;
         t2.enabled = false; // as a step does; nothing re-arms it here
     });
-    s.windows->onClose = [&] { ++closes; };
+    s.messages->onClose = [&] { ++closes; };
 
     auto t0 = std::chrono::steady_clock::now();
-    s.windows->WaitForEvent(); // no bound: returns after the tick
+    s.messages->WaitForEvent(); // no bound: returns after the tick
     auto waited = std::chrono::steady_clock::now() - t0;
     EXPECT_EQ(ticks, 1);
     EXPECT_GE(waited, 19ms);
     EXPECT_LT(waited, 1s);
 
     s.pty.Type("hello\n");
-    s.windows->DoEvents(2000);
+    s.messages->DoEvents(2000);
     EXPECT_EQ(closes, 0) << "other lines are ignored";
     s.pty.Type("q\n");
-    s.windows->DoEvents(2000);
+    s.messages->DoEvents(2000);
     EXPECT_EQ(closes, 1);
     EXPECT_EQ(ticks, 1);
 }

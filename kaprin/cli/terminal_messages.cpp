@@ -1,4 +1,4 @@
-#include "kaprin/cli/terminal_windows.h"
+#include "kaprin/cli/terminal_messages.h"
 
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/service_notify.h"
@@ -50,13 +50,13 @@ TerminalIo TerminalIo::Probe(int in, int out, int signalFd) {
     return io;
 }
 
-TerminalWindows::TerminalWindows(TerminalIo io, AnswerPolicy answers, Clock& clock)
+TerminalMessages::TerminalMessages(TerminalIo io, AnswerPolicy answers, Clock& clock)
     : io_(io), answers_(answers), clock_(clock),
       view_([fd = io.out](std::string_view text) { WriteAll(fd, text); }, io.outTerminal,
             io.columns),
       timers_(clock), inOpen_(io.inTerminal) {}
 
-bool TerminalWindows::TakeLine(std::string& line) {
+bool TerminalMessages::TakeLine(std::string& line) {
     auto nl = inBuffer_.find('\n');
     if (nl == std::string::npos)
         return false;
@@ -65,7 +65,7 @@ bool TerminalWindows::TakeLine(std::string& line) {
     return true;
 }
 
-int TerminalWindows::TakeSignals() {
+int TerminalMessages::TakeSignals() {
     // One read: poll said the pipe is readable, and a second read could block on a pipe
     // that was not made non-blocking.
     unsigned char buf[64];
@@ -76,7 +76,7 @@ int TerminalWindows::TakeSignals() {
     return n > 0 ? static_cast<int>(n) : 0;
 }
 
-TerminalWindows::Got TerminalWindows::WaitInput(int timeoutMs, std::string& line) {
+TerminalMessages::Got TerminalMessages::WaitInput(int timeoutMs, std::string& line) {
     if (TakeLine(line))
         return Got::Line;
     pollfd fds[2];
@@ -112,7 +112,7 @@ TerminalWindows::Got TerminalWindows::WaitInput(int timeoutMs, std::string& line
     return Got::Nothing;
 }
 
-void TerminalWindows::HandleSignals(int count) {
+void TerminalMessages::HandleSignals(int count) {
     for (int i = 0; i < count; ++i) {
         if (++signals_ > 1)
             throw CliExit(kExitInterrupted, "interrupted");
@@ -124,12 +124,12 @@ void TerminalWindows::HandleSignals(int count) {
     }
 }
 
-void TerminalWindows::Pump() {
+void TerminalMessages::Pump() {
     if (onPump)
         onPump();
 }
 
-void TerminalWindows::DoEvents(int maxWaitMs) {
+void TerminalMessages::DoEvents(int maxWaitMs) {
     std::uint32_t start = clock_.TickCount();
     for (;;) {
         int next = timers_.Arm();
@@ -170,7 +170,7 @@ void TerminalWindows::DoEvents(int maxWaitMs) {
     Pump();
 }
 
-bool TerminalWindows::AskYesNo(const std::string& text) {
+bool TerminalMessages::AskYesNo(const std::string& text) {
     Pump();
     if (onQuestion)
         onQuestion();
@@ -208,7 +208,7 @@ bool TerminalWindows::AskYesNo(const std::string& text) {
     }
 }
 
-std::string TerminalWindows::AskLine(const std::string& prompt) {
+std::string TerminalMessages::AskLine(const std::string& prompt) {
     Pump();
     for (;;) {
         if (!keptLines_.empty()) {
@@ -241,7 +241,7 @@ std::string TerminalWindows::AskLine(const std::string& prompt) {
     }
 }
 
-void TerminalWindows::ShowMessage(const std::string& text, MessageKind) {
+void TerminalMessages::ShowMessage(const std::string& text, MessageKind) {
     Pump();
     ++alerts_;
     if (onMessage)
@@ -265,34 +265,16 @@ void TerminalWindows::ShowMessage(const std::string& text, MessageKind) {
     }
 }
 
-void TerminalWindows::Warn(const std::string& text) {
+void TerminalMessages::Warn(const std::string& text) {
     view_.Finish(); // the warning starts a line of its own, also on a shared terminal
     WriteAll(io_.err, "kaprin-cli: warning: " + text + "\n");
 }
 
-std::optional<std::string> TerminalWindows::ChooseOpenFile(const FileDialog&) {
-    return std::nullopt; // no file chooser on a terminal: -F names the file
-}
-
-std::optional<std::string> TerminalWindows::ChooseSaveFile(const FileDialog&) {
-    return std::nullopt;
-}
-
-void TerminalWindows::Beep() {
+void TerminalMessages::Beep() {
     view_.Bell();
 }
 
-void TerminalWindows::CloseMainWindow() {
-    closeRequested_ = true;
-}
-
-// The other windows are reached only through menus, which the terminal has not.
-void TerminalWindows::ShowWindow(WindowId) {}
-void TerminalWindows::ShowModalWindow(WindowId) {}
-void TerminalWindows::CloseWindow(WindowId) {}
-void TerminalWindows::OpenHelp(const std::string&) {}
-
-void TerminalWindows::Fatal(const std::string& text) {
+void TerminalMessages::Fatal(const std::string& text) {
     throw CliExit(kExitFatal, text);
 }
 

@@ -1,7 +1,7 @@
-// The window services of the terminal front end. There are no windows: the status line
-// stands for the status bar (StatusView), questions are asked on the terminal or answered
-// by --yes / --no, and the station's pump waits in poll() on the terminal and the close
-// signals, running the model's timers when due.
+// The message services of the terminal front end: the status line shows the run's status
+// (StatusView), questions are asked on the terminal or answered by --yes / --no, alerts
+// are printed and counted, and the station's pump waits in poll() on the terminal and the
+// close signals, running the model's timers when due.
 #pragma once
 
 #include "kaprin/base/ports.h"
@@ -28,9 +28,9 @@ struct TerminalIo {
     static TerminalIo Probe(int in, int out, int signalFd);
 };
 
-class TerminalWindows : public WindowServices {
+class TerminalMessages : public MessageServices {
 public:
-    TerminalWindows(TerminalIo io, AnswerPolicy answers, Clock& clock);
+    TerminalMessages(TerminalIo io, AnswerPolicy answers, Clock& clock);
 
     StatusView& view() { return view_; }
     TimerPump& timers() { return timers_; }
@@ -46,20 +46,12 @@ public:
     std::function<void()> onClose;
 
     int alerts() const { return alerts_; }
-    bool closeRequested() const { return closeRequested_; }
     int closeSignals() const { return signals_; }
 
     bool AskYesNo(const std::string& text) override;
     void ShowMessage(const std::string& text, MessageKind kind) override;
     void Warn(const std::string& text) override;
-    std::optional<std::string> ChooseOpenFile(const FileDialog& dialog) override;
-    std::optional<std::string> ChooseSaveFile(const FileDialog& dialog) override;
     void Beep() override;
-    void CloseMainWindow() override;
-    void ShowWindow(WindowId id) override;
-    void ShowModalWindow(WindowId id) override;
-    void CloseWindow(WindowId id) override;
-    void OpenHelp(const std::string& path) override;
     [[noreturn]] void Fatal(const std::string& text) override;
 
     // Reads standard input whether it is a terminal or not, and keeps the lines that are
@@ -98,7 +90,6 @@ private:
     bool inOpen_;
     int alerts_ = 0;
     int signals_ = 0;
-    bool closeRequested_ = false;
 };
 
 } // namespace kaprin::cli
