@@ -57,6 +57,7 @@ enum class TextId : std::int16_t {
     NoisyLine = 1328,
     CutImage = 1329,
     PathTooLong = 1330,
+    NextTry = 1331, // %1 seconds
 };
 
 // What panel 1 shows for an outcome.

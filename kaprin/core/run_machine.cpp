@@ -1,6 +1,7 @@
 #include "kaprin/core/run_machine.h"
 
 #include "kaprin/core/run_panel.h"
+#include "kaprin/prefs/device_texts.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -384,8 +385,10 @@ void RunMachine::BeginBackOff() {
     waitMs_ = BackOffMs(++backOffs_);
     stamp_ = StampOf(w.txtSFile.text);
     std::string& shown = w.SB1.panel1;
-    shown += (shown.empty() ? "" : " ") + std::string("Next try in ") +
-             std::to_string(waitMs_ / 1000) + " s.";
+    std::string next = w.LangText(TextId::NextTry);
+    if (next.empty()) // a language file from before the pause
+        next = "Next try in %1 s.";
+    shown += (shown.empty() ? "" : " ") + FillText(next, {std::to_string(waitMs_ / 1000)});
     Enter(RunState::BackOff);
     lookedAt_ = since_;
 }

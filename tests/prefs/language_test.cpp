@@ -249,7 +249,7 @@ TEST(ShippedLanguageTest, EveryIdHasAText) {
     std::set<int> ids = {1000, 1100, 1101, 1110, 1111, 1120, 1121, 1122, 1200, 1201,
                          1202, 1204, 1205, 1206, 1207, 1300, 1302, 1304, 1306, 1311,
                          1312, 1313, 1314, 1315, 1316, 1317, 1318, 1319, 1320, 1321,
-                         1322, 1323, 1324, 1325, 1326, 1327, 1328, 1329, 1330};
+                         1322, 1323, 1324, 1325, 1326, 1327, 1328, 1329, 1330, 1331};
     for (DeviceText id : AllDeviceTexts())
         EXPECT_TRUE(ids.insert(static_cast<int>(id)).second) << "clashes: " << static_cast<int>(id);
     const std::string dir = KAPRIN_LANGUAGE_SOURCE_DIR;
