@@ -65,6 +65,10 @@ public:
             if (const bool held = model_.run.backOffMs() != 0; held != service_.held()) {
                 Show();
                 service_.OnHold(held ? model_.SB1.panel1 : std::string());
+                // The status bar gives only the converter's number; the journal says why.
+                const auto& last = model_.run.lastOutcome();
+                if (held && last && last->result == RunResult::ConversionFailed)
+                    WriteErr(errFd_, ConversionFailure(model_.txtSFile.text, last->code));
             }
             const int transfers = model_.run.good() + model_.run.failed();
             if (transfers != marked_ && !model_.run.TransferUnderWay() &&
@@ -258,9 +262,7 @@ int StationRun::RunOnce() {
         WriteErr(errFd_, PortName() + " cannot be used");
         return kExitPortUnusable;
     case RunResult::ConversionFailed:
-        WriteErr(errFd_, "the conversion of " + file + " failed with result " +
-                             std::to_string(outcome.code) + ": " +
-                             ConversionReason(outcome.code, file));
+        WriteErr(errFd_, ConversionFailure(file, outcome.code));
         return kExitConversionFailed;
     case RunResult::FileNotFound:
         WriteErr(errFd_, "file not found: " + file);

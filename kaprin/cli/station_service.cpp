@@ -109,6 +109,8 @@ std::string StationPortProblem(const PortState& state, const LangTable& table) {
     return PortProblemText(state, table);
 }
 
+namespace {
+
 std::string ConversionReason(int code, const std::string& image) {
     switch (code) {
     case 1:
@@ -133,6 +135,13 @@ std::string ConversionReason(int code, const std::string& image) {
     return "unknown result";
 }
 
+} // namespace
+
+std::string ConversionFailure(const std::string& image, int code) {
+    return "the conversion of " + image + " failed with result " + std::to_string(code) + ": " +
+           ConversionReason(code, image);
+}
+
 int CheckStationImage(RunPanel& frm, std::string& why) {
     const std::string& image = frm.txtSFile.text;
     if (image.empty()) {
@@ -147,8 +156,7 @@ int CheckStationImage(RunPanel& frm, std::string& why) {
         why = "image not found: " + image;
         return kExitNoFile;
     case RunResult::ConversionFailed:
-        why = "the conversion of " + image + " failed with code " + std::to_string(refused->code) +
-              ": " + ConversionReason(refused->code, image);
+        why = ConversionFailure(image, refused->code);
         return kExitConversionFailed;
     case RunResult::EmptyImage:
         why = "nothing to send: " + frm.LoadFile +

@@ -97,8 +97,8 @@ int CheckStationImage(RunPanel& frm, std::string& why);
 // devices" is not there).
 std::string StationPortProblem(const PortState& state, const LangTable& table);
 
-// The text of a converter's result ("code 4" alone says nothing), with why the folder
-// cannot take the PLN file where that is the cause.
-std::string ConversionReason(int code, const std::string& image);
+// "the conversion of IMAGE failed with result N: " and why, in words ("code 4" alone says
+// nothing), with why the folder cannot take the PLN file where that is the cause.
+std::string ConversionFailure(const std::string& image, int code);
 
 } // namespace kaprin::cli

@@ -338,7 +338,7 @@ INSTANTIATE_TEST_SUITE_P(
                        b.kaldun.results = {7};
                    },
                    kExitConversionFailed,
-                   "failed with code 7: a line of the image does not decode",
+                   "failed with result 7: a line of the image does not decode",
                    true},
         StatusCase{"station image not pinned",
                    {"-A", "--yes", "--require-pin", "-F={file}"},
@@ -408,6 +408,31 @@ TEST(StationAutomatic, AlertsCountedAndCtrlCCloses) {
     EXPECT_NE(r.out.find("4 download(s): 0 good, 4 failed; 2 alert(s)"), std::string::npos)
         << r.out;
     EXPECT_EQ(SetupKeys(bench.store).size(), 7u);
+}
+
+// An image that stops converting after the start pauses the automatic mode; each attempt
+// says in the journal why, not only the converter's number.
+TEST(StationAutomatic, ConversionFailureNamesItsReasonAtEachPause) {
+    Bench bench;
+    std::string file = bench.dir.Write("Y.HEX", ":00000001FF\r\n");
+    bench.kaldun.results = {0, 8, 8};
+    bench.kaldun.onConvert = [&](const std::string&) {
+        if (bench.kaldun.calls.size() == 1) { // the check before the first scanner
+            bench.dir.Write("Y.PLN", ":0140000000BF\r\n");
+            // then a newer HEX arrives, which the scanners are to get
+            std::filesystem::last_write_time(file, std::filesystem::file_time_type::clock::now() +
+                                                       std::chrono::seconds(10));
+        }
+        if (bench.kaldun.calls.size() == 3)
+            bench.CtrlC();
+    };
+    ScriptRun r = RunScript(bench, {"-A", "--yes", "-F=" + file});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    const std::string line = "failed with result 8: an extended address record names a page";
+    const std::size_t first = r.err.find(line);
+    ASSERT_NE(first, std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(line, first + 1), std::string::npos) << r.err;
+    EXPECT_TRUE(bench.pellin.loads.empty());
 }
 
 // --port with a device path stands in for the stored map entry of the port in use: the
