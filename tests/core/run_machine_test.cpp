@@ -323,8 +323,7 @@ TEST_F(RunMachineTest, ReportsItsSteps) {
     const std::string good = "found 0%0 30%3 70%7 100%9 outcome";
     const std::tuple<const char*, std::function<void(RunMachineTest&)>, const char*, std::string>
         rows[] = {
-            {"manual", nullptr, "SR", "waiting " + good},
-            {"waiting twice", Lib({0, 0, 1}), "StR", "waiting waiting " + good},
+            {"manual, two looks", Lib({0, 0, 1}), "StR", "waiting waiting " + good},
             {"closed twice", nullptr, "SttCC", "waiting found 0%0 30%3 70%7 outcome"},
             {"auto, then nothing there", Auto({1, 0}), "LRL", good + " waiting"},
             {"answer without a device", Auto({1}, {0}), "LR", ""},
