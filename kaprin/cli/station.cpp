@@ -4,7 +4,6 @@
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/port_list.h"
 #include "kaprin/cli/service_notify.h"
-#include "kaprin/cli/station_events.h"
 #include "kaprin/cli/station_model.h"
 #include "kaprin/cli/station_service.h"
 #include "kaprin/prefs/device_texts.h"
@@ -37,14 +36,11 @@ public:
         : options_(options), errFd_(errFd), clock_(b.clock),
           terminal_(io, options.answers, b.clock), pellinLib_(b.makePellin(terminal_)),
           kaldunLib_(b.makeKaldun(terminal_)),
-          watching_(*pellinLib_, [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
-          watchingKaldun_(*kaldunLib_,
-                          [this](const std::string& s, nlohmann::json f) { Event(s, f); }),
           record_([this] { return options_.logFile; },
                   [this](std::int32_t index) { return Device(index + 1); }),
           service_(SystemdMessages(), [this] { return clock_.TickCount(); }),
           serviceRecord_(record_, service_),
-          model_(RunPorts{terminal_, b.clock, b.store, watching_, watchingKaldun_, &serviceRecord_,
+          model_(RunPorts{terminal_, b.clock, b.store, *pellinLib_, *kaldunLib_, &serviceRecord_,
                           b.serial},
                  programDir, options.modelWords) {
         // --port and --baud hold for this station only; nothing of them is stored, so
@@ -78,6 +74,7 @@ public:
                 terminal_.view().Print(model_.SB1.panel3);
             }
         };
+        model_.run.onEvent = [this](const RunEvent& e) { OnRunEvent(e); };
         terminal_.onPump = [this] { Show(); };
         terminal_.onQuestion = [this] { terminal_.view().ShowList(model_.List1.items); };
         terminal_.onClose = [this] {
@@ -107,7 +104,9 @@ private:
     }
     std::string OpenLineRecord();
     void Event(const std::string& state, nlohmann::json fields);
+    void OnRunEvent(const RunEvent& e);
     void WriteMetrics();
+    void EmitRecorded();
 
     void Show() {
         StatusSnapshot s{model_.SB1.panel1, model_.SB1.panel2, model_.PB1.value};
@@ -147,13 +146,14 @@ private:
     TerminalMessages terminal_;
     std::unique_ptr<PellinApi> pellinLib_;
     std::unique_ptr<KaldunApi> kaldunLib_;
-    StateWatchingPellin watching_;
-    StateWatchingKaldun watchingKaldun_;
     record::RecordWriter record_;
     StationService service_;
     ServiceRecord serviceRecord_;
     StationModel model_;
     record::EventStream events_;
+    std::string lastEvent_;
+    // The record's own object, until the run reports the outcome it belongs to.
+    std::optional<nlohmann::json> recorded_;
     std::optional<record::StationMetrics> metrics_;
     std::string metricsState_;
     bool metricsWarned_ = false;
@@ -162,13 +162,53 @@ private:
     bool closed_ = false;
 };
 
+// The run's steps as the stream's events. A look that finds no device again says nothing new.
+void StationRun::OnRunEvent(const RunEvent& e) {
+    using Kind = RunEvent::Kind;
+    switch (e.kind) {
+    case Kind::Waiting:
+        if (lastEvent_ != "waiting")
+            Event("waiting", nlohmann::json::object());
+        return;
+    case Kind::DeviceFound:
+        Event("device_found", nlohmann::json::object());
+        return;
+    case Kind::Converting:
+        Event("converting", {{"image", e.text}});
+        return;
+    case Kind::Progress:
+        Event("downloading", {{"percent", e.percent}, {"block", e.block}});
+        return;
+    case Kind::Paused:
+        Event("paused", {{"seconds", e.pauseMs / 1000}, {"message", e.text}});
+        return;
+    case Kind::Outcome:
+        EmitRecorded();
+        return;
+    }
+}
+
+void StationRun::EmitRecorded() {
+    if (!recorded_)
+        return;
+    const nlohmann::json o = *std::exchange(recorded_, std::nullopt);
+    lastEvent_ = "outcome";
+    events_.Emit(o);
+    if (metrics_) {
+        metrics_->Count(o);
+        WriteMetrics();
+    }
+}
+
 void StationRun::Event(const std::string& state, nlohmann::json fields) {
+    lastEvent_ = state;
     nlohmann::json e = record::EventObject(state, std::chrono::system_clock::now());
     e.update(fields);
     events_.Emit(std::move(e));
     // The metrics know four states; a new one is written at once, progress is not.
-    const std::string shown =
-        state == "device_found" || state == "converting" ? "downloading" : state;
+    const std::string shown = state == "device_found" || state == "converting" ? "downloading"
+                              : state == "paused"                              ? "waiting"
+                                                                               : state;
     if (metrics_ && shown != metricsState_) {
         metricsState_ = shown;
         metrics_->SetState(shown);
@@ -206,16 +246,10 @@ std::string StationRun::OpenLineRecord() {
     if (!options_.metricsDir.empty())
         metrics_.emplace(record_.station);
     record_.onOutcome = [this](const nlohmann::json& o) {
-        events_.Emit(o);
-        if (metrics_) {
-            metrics_->Count(o);
-            WriteMetrics();
-        }
+        EmitRecorded(); // one the run did not report is not lost
+        recorded_ = o;
     };
-    terminal_.onMessage = [this](const std::string& text) {
-        Event("alert", {{"message", text}});
-        watching_.Forget();
-    };
+    terminal_.onMessage = [this](const std::string& text) { Event("alert", {{"message", text}}); };
     return {};
 }
 
@@ -383,8 +417,10 @@ int StationRun::Run() {
     } catch (const CliExit& e) {
         WriteErr(errFd_, e.what());
     }
-    if (loaded_)
+    if (loaded_) {
+        EmitRecorded();
         Event("stopped", nlohmann::json::object());
+    }
     StatusView& v = terminal_.view();
     v.Finish();
     if (automatic) {

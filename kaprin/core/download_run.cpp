@@ -123,6 +123,7 @@ std::optional<DownloadOutcome> RunPanel::PrepareLoad() {
     if (ports_.record) {
         if (std::string why = ports_.record->AdmitImage(PortIndex(), file); !why.empty()) {
             SB1.panel1 = why;
+            run.Report({RunEvent::Kind::Outcome});
             return Outcome(RunResult::Refused);
         }
     }
@@ -181,6 +182,7 @@ std::optional<DownloadOutcome> RunPanel::PrepareLoad() {
 }
 
 std::int16_t RunPanel::ConvertHex(const std::string& path) {
+    run.Report({RunEvent::Kind::Converting, path});
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(ports_.kaldun.KALDUN(path)));
 }
 

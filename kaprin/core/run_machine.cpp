@@ -63,6 +63,7 @@ struct RunMachine::Transfer {
     std::unique_ptr<PrivateImage> copy;
     std::uint32_t started = 0;
     std::int16_t block = 0, error = 0, percent = 0;
+    std::int16_t shownBlock = -1, shownPercent = -1;
 };
 
 const char* RunStateName(RunState state) {
@@ -193,6 +194,8 @@ void RunMachine::PollDevice() {
     RunPanel& w = w_;
     w.SB1.panel1 = w.LangText(TextId::WaitingForDevice);
     const auto r = static_cast<std::int16_t>(w.ports().pellin.CheckZ());
+    if (r == 0)
+        Report({RunEvent::Kind::Waiting});
     if (r == -1) {
         w.cmdStop.enabled = false;
         w.ShowOutcome(Outcome(RunResult::PortUnusable));
@@ -273,6 +276,8 @@ void RunMachine::Look() {
 void RunMachine::LookOnce() {
     RunPanel& w = w_;
     const auto r = static_cast<std::int16_t>(w.ports().pellin.CheckZ());
+    if (r == 0)
+        Report({RunEvent::Kind::Waiting});
     if (r == -1) {
         // The port cannot be used: the mode ends; the line flags stay as they are.
         w.mnuAutoQuenlar.checked = false;
@@ -391,6 +396,7 @@ void RunMachine::BeginBackOff() {
     shown += (shown.empty() ? "" : " ") + FillText(next, {std::to_string(waitMs_ / 1000)});
     Enter(RunState::BackOff);
     lookedAt_ = since_;
+    Report({RunEvent::Kind::Paused, shown, 0, 0, waitMs_});
 }
 
 // The pause ends when its time is up, or at once when the image's file changes; a changed
@@ -416,6 +422,7 @@ void RunMachine::CheckBackOff() {
 
 void RunMachine::DeviceFound() {
     RunPanel& w = w_;
+    Report({RunEvent::Kind::DeviceFound});
     sentFile_ = w.txtSFile.text;
     std::optional<DownloadOutcome> refused = w.PrepareLoad();
     if (!refused && !autoRun_ && w.mnuQuenlar.checked &&
@@ -474,6 +481,7 @@ void RunMachine::BeginTransfer() {
     t_->error = static_cast<std::int16_t>(pellin.getError());
     t_->percent = static_cast<std::int16_t>(pellin.getPercent());
     Enter(RunState::Transfer);
+    ReportProgress();
     if (PollTransfer())
         EndTransfer(t_->error == 0 ? RecordOutcome::Ok : RecordOutcome::Failed);
 }
@@ -501,7 +509,18 @@ bool RunMachine::PollTransfer() {
     w.SB1.panel1 = w.LangText(TextId::BlockBefore) + " " + std::to_string(t.block) + " " +
                    w.LangText(TextId::BlockAfter);
     w.SB1.panel2 = std::to_string(t.percent) + "%";
+    ReportProgress();
     return false;
+}
+
+// Once per change: the front end polls faster than the library moves on.
+void RunMachine::ReportProgress() {
+    Transfer& t = *t_;
+    if (t.percent < 0 || t.block < 0 || (t.percent == t.shownPercent && t.block == t.shownBlock))
+        return;
+    t.shownPercent = t.percent;
+    t.shownBlock = t.block;
+    Report({RunEvent::Kind::Progress, {}, std::min<int>(t.percent, 100), t.block});
 }
 
 void RunMachine::EndTransfer(RecordOutcome how) {
@@ -512,8 +531,10 @@ void RunMachine::EndTransfer(RecordOutcome how) {
     t.record.code = how == RecordOutcome::Failed ? t.error : 0;
     t.record.blocks = t.block;
     t.record.durationMs = Now() - t.started;
-    if (auto* record = w.ports().record)
+    if (auto* record = w.ports().record) {
         record->Write(t.record);
+        Report({RunEvent::Kind::Outcome});
+    }
     transfer_ = Outcome(t.error == 0 ? RunResult::Finished : RunResult::TransferFailed, t.error);
     transfer_.blocks = t.block;
     transfer_.percent = t.percent;

@@ -50,6 +50,22 @@ inline constexpr std::uint32_t kImageLookMs = 250;
 // The pause after the n-th such failure in a row (n from 1).
 std::uint32_t BackOffMs(int failures);
 
+// What the run does, as it does it, for a front end that keeps a stream of it.
+struct RunEvent {
+    enum class Kind {
+        Waiting,     // a look found no device (at every such look)
+        DeviceFound, // a device answered and the run goes on towards the transfer
+        Converting,  // `text`: the HEX image handed to the converter
+        Progress,    // the transfer's `percent` or `block` changed
+        Paused,      // `text`: the status bar's text; `pauseMs`: how long
+        Outcome,     // the production record took a record (a transfer's end, a refusal)
+    };
+    Kind kind;
+    std::string text = {};
+    int percent = 0, block = 0;
+    std::uint32_t pauseMs = 0;
+};
+
 class RunMachine {
 public:
     explicit RunMachine(RunPanel& panel);
@@ -92,6 +108,13 @@ public:
     std::uint64_t changes() const { return changes_; }
     // Called after every change of state or outcome.
     std::function<void()> onChange;
+    // Called with each thing the run does that a watcher is told of.
+    std::function<void(const RunEvent&)> onEvent;
+    // The panel reports its own part of a download (its conversion, a refused image).
+    void Report(const RunEvent& event) {
+        if (onEvent)
+            onEvent(event);
+    }
 
 private:
     void Enter(RunState state);
@@ -103,6 +126,7 @@ private:
     void DeviceFound();
     void BeginTransfer();
     bool PollTransfer();
+    void ReportProgress();
     void EndTransfer(RecordOutcome how);
     void AfterShow();
     void AfterManual();

@@ -2,7 +2,8 @@
 // schema version "v", the event's name and its UTC time:
 //   {"v":1,"event":"waiting","time":"2026-12-09T05:07:11.120Z","station":"ttyUSB0"}
 //   "device_found", "converting" (with "image"), "downloading" (with "percent" and
-//   "block"), and "outcome", which carries every field of the record (download_log.h).
+//   "block"), "paused" (with "seconds" and "message"), and "outcome", which carries every
+//   field of the record (download_log.h).
 #pragma once
 
 #include <nlohmann/json.hpp>

@@ -13,6 +13,8 @@
 
 #include <filesystem>
 #include <future>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <unistd.h>
 
 namespace kaprin::cli {
@@ -426,8 +428,23 @@ TEST(StationAutomatic, ConversionFailureNamesItsReasonAtEachPause) {
         if (bench.kaldun.calls.size() == 3)
             bench.CtrlC();
     };
-    ScriptRun r = RunScript(bench, {"-A", "--yes", "-F=" + file});
+    ScriptRun r = RunScript(bench, {"-A", "--yes", "-F=" + file, "--events", bench.dir / "ev"});
     EXPECT_EQ(r.status, kExitOk) << r.err;
+    // Its events: the check's conversion, then per scanner a pause that says how long.
+    std::string names;
+    std::istringstream events(bench.dir.Read("ev"));
+    for (std::string text; std::getline(events, text);) {
+        const nlohmann::json e = nlohmann::json::parse(text);
+        names += " " + e["event"].get<std::string>();
+        if (e["event"] != "paused")
+            continue;
+        const std::string seconds = std::to_string(e["seconds"].get<int>());
+        names += " " + seconds;
+        EXPECT_TRUE(e["message"].get<std::string>().ends_with(" Next try in " + seconds + " s."))
+            << text;
+    }
+    EXPECT_EQ(names, " converting device_found converting paused 1"
+                     " device_found converting paused 2 stopped");
     const std::string line = "failed with result 8: an extended address record names a page";
     const std::size_t first = r.err.find(line);
     ASSERT_NE(first, std::string::npos) << r.err;

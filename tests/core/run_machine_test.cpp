@@ -19,9 +19,21 @@ public:
     using MainWindowTest::world;
     std::string pln, closeAnswers;
     std::vector<bool> fileBoxLocked; // txtSFile disabled, at each tick of a transfer
+    std::string reported;            // what the run told its watcher, one word each
 
     void SetUp() override {
         MainWindowTest::SetUp();
+        main->run.onEvent = [this](const RunEvent& e) {
+            using K = RunEvent::Kind;
+            const std::string word =
+                e.kind == K::Waiting       ? "waiting"
+                : e.kind == K::DeviceFound ? "found"
+                : e.kind == K::Converting  ? std::filesystem::path(e.text).filename().string()
+                : e.kind == K::Progress ? std::to_string(e.percent) + "%" + std::to_string(e.block)
+                : e.kind == K::Paused   ? "paused" + std::to_string(e.pauseMs) + ":" + e.text
+                                        : "outcome";
+            reported += (reported.empty() ? "" : " ") + word;
+        };
         pln = dir.Write("X.PLN", kPlnData);
         main->SetSFile(pln);
         world.pellin.checkZ = {0, 1};
@@ -304,6 +316,40 @@ INSTANTIATE_TEST_SUITE_P(
                 RecordOutcome::Ok,
                 "PASS  1 good, 0 failed"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// What the run reports of each step: a device found only where the run goes on to the
+// transfer, one progress report per change, an outcome per record, the pause's length.
+TEST_F(RunMachineTest, ReportsItsSteps) {
+    const std::string good = "found 0%0 30%3 70%7 100%9 outcome";
+    const std::tuple<const char*, std::function<void(RunMachineTest&)>, const char*, std::string>
+        rows[] = {
+            {"manual, two looks", Lib({0, 0, 1}), "StR", "waiting waiting " + good},
+            {"closed twice", nullptr, "SttCC", "waiting found 0%0 30%3 70%7 outcome"},
+            {"auto, then nothing there", Auto({1, 0}), "LRL", good + " waiting"},
+            {"answer without a device", Auto({1}, {0}), "LR", ""},
+            {"conversion fails",
+             [](RunMachineTest& t) {
+                 HexImage(t, ":00000001FF\r\n", 5);
+                 AutoOn(t);
+             },
+             "L", "found C.HEX paused1000:" + T(1316) + " 5 Next try in 1 s."},
+            // Last: the record's refusal stays for the rows after it.
+            {"refused",
+             [](RunMachineTest& t) {
+                 AutoOn(t);
+                 t.world.record.refusal = "pinned otherwise";
+             },
+             "LR", "found outcome"},
+        };
+    for (const auto& [name, setUp, script, want] : rows) {
+        SetUp();
+        if (setUp)
+            setUp(*this);
+        reported.clear();
+        Play(script);
+        EXPECT_EQ(reported, want) << name;
+    }
+}
 
 // The automatic mode switched off during a transfer: Start stays hidden and disabled
 // until the transfer has ended, then the mode is off and not re-armed.
