@@ -1,4 +1,4 @@
-// What the station shows of the main window: panel 1 of the status bar as a status line,
+// What the station shows of its run: panel 1 of the status bar as a status line,
 // the percentage as a progress bar, and, where a person needs them (at the start and
 // before a question), the lines of the information list.
 // On a terminal the line is redrawn in place while only its figures change (the block

@@ -5,8 +5,8 @@
 
 namespace kaprin {
 
-LazyLibrary::LazyLibrary(MessageServices& windows, std::string programDir, std::string fileName)
-    : windows_(windows), programDir_(std::move(programDir)), fileName_(std::move(fileName)) {}
+LazyLibrary::LazyLibrary(MessageServices& messages, std::string programDir, std::string fileName)
+    : messages_(messages), programDir_(std::move(programDir)), fileName_(std::move(fileName)) {}
 
 void LazyLibrary::Open() {
     const std::string beside = programDir_ + "/" + fileName_;
@@ -18,8 +18,8 @@ void LazyLibrary::Open() {
     handle_ = ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
         const char* error = ::dlerror();
-        windows_.Fatal("The library " + fileName_ +
-                       " cannot be loaded: " + (error ? error : "not found"));
+        messages_.Fatal("The library " + fileName_ +
+                        " cannot be loaded: " + (error ? error : "not found"));
     }
 }
 
@@ -29,13 +29,14 @@ void* LazyLibrary::Symbol(const char* name) {
     ::dlerror();
     void* address = ::dlsym(handle_, name);
     if (!address)
-        windows_.Fatal("The function " + std::string(name) + " cannot be found in the library " +
-                       fileName_ + ".");
+        messages_.Fatal("The function " + std::string(name) + " cannot be found in the library " +
+                        fileName_ + ".");
     return address;
 }
 
-PellinLibrary::PellinLibrary(MessageServices& windows, std::string programDir, std::string fileName)
-    : lib_(windows, std::move(programDir), std::move(fileName)) {}
+PellinLibrary::PellinLibrary(MessageServices& messages, std::string programDir,
+                             std::string fileName)
+    : lib_(messages, std::move(programDir), std::move(fileName)) {}
 
 void PellinLibrary::BotLoad(const std::string& path) {
     lib_.Resolve(botLoad_, "BotLoad")(path.c_str());
@@ -79,8 +80,9 @@ std::int32_t PellinLibrary::CheckDevice() {
     return lib_.Resolve(checkDevice_, "CheckDevice")();
 }
 
-KaldunLibrary::KaldunLibrary(MessageServices& windows, std::string programDir, std::string fileName)
-    : lib_(windows, std::move(programDir), std::move(fileName)) {}
+KaldunLibrary::KaldunLibrary(MessageServices& messages, std::string programDir,
+                             std::string fileName)
+    : lib_(messages, std::move(programDir), std::move(fileName)) {}
 
 std::int32_t KaldunLibrary::KALDUN(const std::string& path) {
     return lib_.Resolve(kaldun_, "KALDUN")(path.c_str());

@@ -19,7 +19,7 @@ inline constexpr const char* kKaldunFile = "libKALDUN.so";
 // through MessageServices::Fatal, which ends the program.
 class LazyLibrary {
 public:
-    LazyLibrary(MessageServices& windows, std::string programDir, std::string fileName);
+    LazyLibrary(MessageServices& messages, std::string programDir, std::string fileName);
     // The library stays loaded: a download worker may still run in it.
     ~LazyLibrary() = default;
     LazyLibrary(const LazyLibrary&) = delete;
@@ -39,7 +39,7 @@ public:
 private:
     void Open();
 
-    MessageServices& windows_;
+    MessageServices& messages_;
     std::string programDir_;
     std::string fileName_;
     void* handle_ = nullptr;
@@ -47,7 +47,7 @@ private:
 
 class PellinLibrary : public PellinApi {
 public:
-    PellinLibrary(MessageServices& windows, std::string programDir,
+    PellinLibrary(MessageServices& messages, std::string programDir,
                   std::string fileName = kPellinFile);
 
     void BotLoad(const std::string& path) override;
@@ -82,7 +82,7 @@ private:
 
 class KaldunLibrary : public KaldunApi {
 public:
-    KaldunLibrary(MessageServices& windows, std::string programDir,
+    KaldunLibrary(MessageServices& messages, std::string programDir,
                   std::string fileName = kKaldunFile);
     std::int32_t KALDUN(const std::string& path) override;
 
