@@ -121,4 +121,76 @@ void FrmMain::ChildWindow_Closed(WindowId id) {
     }
 }
 
+void FrmMain::mnuAutoQuenlar_Click() {
+    run.ToggleAuto();
+}
+
+void FrmMain::t2_Timer() {
+    run.Look();
+}
+
+void FrmMain::Form_Activate() {
+    if (RunCommandLineAction())
+        mnuAutoQuenlar_Click(); // with the mode off, this switches it on
+}
+
+void FrmMain::mnuComm_Click() {
+    if (!mnuComm.enabled)
+        return;
+    if (!frmComm) {
+        frmComm = std::make_unique<FrmComm>(
+            ports_, CommHost{lblPort, langTable, [this] { ChildWindow_Closed(WindowId::frmComm); },
+                             [this] { mnuDevices_Click(); }});
+        frmComm->Form_Load();
+    }
+    ports_.windows.ShowWindow(WindowId::frmComm);
+}
+
+void FrmMain::mnuDevices_Click() {
+    if (!mnuDevices.enabled)
+        return;
+    if (!ports_.serial)
+        return;
+    if (!frmDevices) {
+        frmDevices = std::make_unique<FrmDevices>(
+            ports_, *ports_.serial, langTable, [this] { ChildWindow_Closed(WindowId::frmDevices); },
+            [this] {
+                if (frmComm)
+                    frmComm->ShowDevice();
+            });
+        frmDevices->Form_Load();
+    }
+    ports_.windows.ShowWindow(WindowId::frmDevices);
+}
+
+void FrmMain::SerialWatch_Timer() {
+    if (!ports_.serial || !ports_.serial->DevicesChanged())
+        return;
+    if (frmDevices)
+        frmDevices->DevicesChanged();
+    if (frmComm)
+        frmComm->ShowDevice();
+}
+
+void FrmMain::mnuAbout__Click() {
+    if (!frmAbout) {
+        frmAbout = std::make_unique<FrmAbout>(ports_.windows,
+                                              [this] { ChildWindow_Closed(WindowId::frmAbout); });
+        frmAbout->Form_Load();
+    }
+    ports_.windows.ShowWindow(WindowId::frmAbout);
+}
+
+void FrmMain::ShowHelp() {
+    // The help page beside the program, in the desktop's browser. A missing page does
+    // nothing, and so does a failure of the browser (the front end ignores it).
+    const std::string path = programDir() + "/Pelhelp.html";
+    if (FileExists(path))
+        ports_.windows.OpenHelp(path);
+}
+
+void FrmMain::mnuHelp_Click() {
+    ShowHelp();
+}
+
 } // namespace kaprin
