@@ -98,9 +98,7 @@ private:
     std::string StationName() {
         if (!options_.station.empty())
             return options_.station;
-        const std::string device = Device(model_.PortIndex() + 1);
-        return device.empty() ? ComName(model_.PortIndex() + 1)
-                              : device.substr(device.rfind('/') + 1);
+        return record::DefaultStationName(Device(model_.PortIndex() + 1), model_.PortIndex() + 1);
     }
     std::string OpenLineRecord();
     void Event(const std::string& state, nlohmann::json fields);
@@ -122,7 +120,6 @@ private:
             model_.run.RequestClose();
         }
     }
-    bool CloseDone() const { return closed_ && !model_.run.TransferUnderWay(); }
     // The device COM<n> maps to now, as the serial component maps it.
     std::string Device(int n) {
         SerialPorts* serial = model_.serialLine().serial();
@@ -343,7 +340,7 @@ int StationRun::RunAutomatic() {
     for (;;) {
         if (model_.endRequested()) // "-C" after the first good download
             return kExitOk;
-        if (CloseDone()) // Ctrl-C, SIGTERM, or "q" typed
+        if (model_.run.CloseDue()) // Ctrl-C, SIGTERM, or "q" typed
             return kExitOk;
         // A close switches the mode off at once; the transfer under way still ends first.
         if (!model_.mnuAutoQuenlar.checked && !model_.run.TransferUnderWay()) {

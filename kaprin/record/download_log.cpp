@@ -62,7 +62,8 @@ std::string LabelValue(const std::string& value) {
     return out;
 }
 
-// The outcome word with its code: "ok 0", "failed 3", "interrupted".
+// The outcome word with its code: "ok 0", "failed 3"; an interrupted or refused
+// transfer has no code (0 would read as success).
 std::string OutcomeText(const nlohmann::json& o) {
     std::string text = Text(o["outcome"]);
     if (!o["code"].is_null())
@@ -120,11 +121,8 @@ const char* OutcomeWord(RecordOutcome outcome) {
     return "failed";
 }
 
-std::string OutcomeText(const DownloadRecord& r) {
-    std::string text = OutcomeWord(r.outcome);
-    if (r.outcome == RecordOutcome::Ok || r.outcome == RecordOutcome::Failed)
-        text += " " + std::to_string(r.code);
-    return text;
+std::string DefaultStationName(const std::string& device, int portNumber) {
+    return device.empty() ? ComName(portNumber) : device.substr(device.rfind('/') + 1);
 }
 
 std::string LoginName() {
@@ -276,13 +274,9 @@ void RecordWriter::Record(StampedRecord s) {
     if (outcome == RecordOutcome::Interrupted)
         ++interrupted_;
     s.host = HostName();
-    s.device = deviceOf_ ? deviceOf_(s.record.portIndex) : std::string();
-    if (s.device.empty())
-        s.device = "-";
-    s.station = station;
-    if (s.station.empty())
-        s.station = s.device != "-" ? s.device.substr(s.device.rfind('/') + 1)
-                                    : ComName(s.record.portIndex + 1);
+    const std::string device = deviceOf_ ? deviceOf_(s.record.portIndex) : std::string();
+    s.device = device.empty() ? "-" : device;
+    s.station = station.empty() ? DefaultStationName(device, s.record.portIndex + 1) : station;
     s.identity = identity;
     const nlohmann::json o = OutcomeObject(s);
     SendToJournal(JournalFields(o));

@@ -45,9 +45,9 @@ struct StampedRecord {
 
 // "ok", "failed", "interrupted" or "refused".
 const char* OutcomeWord(RecordOutcome outcome);
-// The outcome word and the result code: "ok 0", "failed 3"; an interrupted or refused
-// transfer has no code (0 would read as success).
-std::string OutcomeText(const DownloadRecord& r);
+// A station's name when none is given: its device's file name ("ttyUSB0"), or the port's
+// name ("COM1") where the port leads to no device.
+std::string DefaultStationName(const std::string& device, int portNumber);
 
 // The outcome object of a transfer (outcome_event.h).
 nlohmann::json OutcomeObject(const StampedRecord& r);
