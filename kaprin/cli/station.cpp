@@ -268,17 +268,13 @@ int StationRun::RunOnce() {
     while (model_.run.Busy())
         terminal_.WaitForEvent();
     Show();
-    if (model_.run.changes() == before || !model_.run.lastOutcome()) {
+    const std::optional<DownloadOutcome>& last = model_.run.lastOutcome();
+    if (model_.run.changes() == before || !last ||
+        (!last->Transferred() && terminal_.closeSignals() > 0)) {
         WriteErr(errFd_, "stopped before the download");
         return kExitInterrupted;
     }
-    const DownloadOutcome outcome = *model_.run.lastOutcome();
-
-    if (!outcome.Transferred() && terminal_.closeSignals() > 0) {
-        WriteErr(errFd_, "stopped before the download");
-        return kExitInterrupted;
-    }
-    const std::string& file = model_.txtSFile.text;
+    const DownloadOutcome outcome = *last;
     switch (outcome.result) {
     case RunResult::Finished:
         return kExitOk;
@@ -286,39 +282,16 @@ int StationRun::RunOnce() {
         WriteErr(errFd_,
                  "the download failed with the library's result " + std::to_string(outcome.code));
         return ExitForLibraryCode(outcome.code);
-    case RunResult::NoFile:
-        WriteErr(errFd_, "no file to download: give -F=FILE");
-        return kExitNoFile;
     case RunResult::PortUnusable:
         WriteErr(errFd_, PortName() + " cannot be used");
         return kExitPortUnusable;
-    case RunResult::ConversionFailed:
-        WriteErr(errFd_, ConversionFailure(file, outcome.code));
-        return kExitConversionFailed;
-    case RunResult::FileNotFound:
-        WriteErr(errFd_, "file not found: " + file);
-        return kExitFileNotFound;
-    case RunResult::EmptyImage:
-        WriteErr(errFd_, "nothing to send: " + model_.LoadFile +
-                             " holds no data records, or the HEX image has no end-of-file record");
-        return kExitEmptyImage;
-    case RunResult::CutImage:
-        WriteErr(errFd_, "nothing sent: " + model_.LoadFile + " is cut short or damaged");
-        return kExitEmptyImage;
-    case RunResult::PathTooLong:
-        WriteErr(errFd_, "nothing sent: the path of " + file + " is longer than 259 bytes");
-        return kExitFileNotFound;
-    case RunResult::Stopped:
-        WriteErr(errFd_, "stopped before the download");
-        return kExitInterrupted;
-    case RunResult::Refused:
-        WriteErr(errFd_, "refused: " + model_.SB1.panel1);
-        return kExitRefused;
-    case RunResult::Declined:
+    default:
         break;
     }
-    WriteErr(errFd_, "the download was declined");
-    return kExitDeclined;
+    std::string why;
+    const int status = NotSentStatus(outcome, model_, why);
+    WriteErr(errFd_, why);
+    return status;
 }
 
 // A service is ready once its port is known to open; one that cannot ends at once, saying

@@ -142,6 +142,44 @@ std::string ConversionFailure(const std::string& image, int code) {
            ConversionReason(code, image);
 }
 
+int NotSentStatus(const DownloadOutcome& outcome, const RunPanel& panel, std::string& why) {
+    const std::string& file = panel.txtSFile.text;
+    switch (outcome.result) {
+    case RunResult::NoFile:
+        why = "no file to download: give -F=FILE";
+        return kExitNoFile;
+    case RunResult::ConversionFailed:
+        why = ConversionFailure(file, outcome.code);
+        return kExitConversionFailed;
+    case RunResult::FileNotFound:
+        why = "file not found: " + file;
+        return kExitFileNotFound;
+    case RunResult::EmptyImage:
+        why = "nothing to send: " + panel.LoadFile +
+              " holds no data records, or the HEX image has no end-of-file record";
+        return kExitEmptyImage;
+    case RunResult::CutImage:
+        why = "nothing sent: " + panel.LoadFile + " is cut short or damaged";
+        return kExitEmptyImage;
+    case RunResult::PathTooLong:
+        why = "nothing sent: the path of " + file + " is longer than 259 bytes";
+        return kExitFileNotFound;
+    case RunResult::Stopped:
+        why = "stopped before the download";
+        return kExitInterrupted;
+    case RunResult::Refused:
+        why = "refused: " + panel.SB1.panel1;
+        return kExitRefused;
+    case RunResult::Finished:
+    case RunResult::TransferFailed:
+    case RunResult::PortUnusable:
+    case RunResult::Declined:
+        break;
+    }
+    why = "the download was declined";
+    return kExitDeclined;
+}
+
 int CheckStationImage(RunPanel& frm, std::string& why) {
     const std::string& image = frm.txtSFile.text;
     if (image.empty()) {
@@ -152,19 +190,14 @@ int CheckStationImage(RunPanel& frm, std::string& why) {
     if (!refused)
         return kExitOk;
     switch (refused->result) {
-    case RunResult::FileNotFound:
+    case RunResult::FileNotFound: // a station's image is its configuration: not restarted
         why = "image not found: " + image;
         return kExitNoFile;
     case RunResult::ConversionFailed:
-        why = ConversionFailure(image, refused->code);
-        return kExitConversionFailed;
     case RunResult::EmptyImage:
-        why = "nothing to send: " + frm.LoadFile +
-              " holds no data records, or the HEX image has no end-of-file record";
-        return kExitEmptyImage;
+    case RunResult::CutImage:
     case RunResult::Refused:
-        why = "refused: " + frm.SB1.panel1;
-        return kExitRefused;
+        return NotSentStatus(*refused, frm, why);
     default:
         why = "the image " + image + " cannot be used";
         return kExitConversionFailed;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "kaprin/base/ports.h"
+#include "kaprin/core/download_run.h"
 
 #include <cstdint>
 #include <functional>
@@ -100,5 +101,9 @@ std::string StationPortProblem(const PortState& state, const LangTable& table);
 // "the conversion of IMAGE failed with result N: " and why, in words ("code 4" alone says
 // nothing), with why the folder cannot take the PLN file where that is the cause.
 std::string ConversionFailure(const std::string& image, int code);
+
+// A run that ended before its transfer (not on the port): kaprin-cli's exit status and, in
+// `why`, one line saying why.
+int NotSentStatus(const DownloadOutcome& outcome, const RunPanel& panel, std::string& why);
 
 } // namespace kaprin::cli
