@@ -259,6 +259,15 @@ void RunMachine::AutoOff() {
     autoOffPending_ = false;
 }
 
+// Every scanner would meet the same (an unusable port, a refused image): the mode ends,
+// saying why; the line flags stay as they are.
+void RunMachine::EndAutoBy(const DownloadOutcome& outcome) {
+    w_.mnuAutoQuenlar.checked = false;
+    w_.cmdStart.visible = true;
+    w_.AutoEndedBy = outcome.result;
+    Finish(outcome);
+}
+
 void RunMachine::Look() {
     Step step(*this);
     if (!step)
@@ -279,12 +288,8 @@ void RunMachine::LookOnce() {
     if (r == 0)
         Report({RunEvent::Kind::Waiting});
     if (r == -1) {
-        // The port cannot be used: the mode ends; the line flags stay as they are.
-        w.mnuAutoQuenlar.checked = false;
-        w.cmdStart.visible = true;
-        w.AutoEndedBy = RunResult::PortUnusable;
         w.ShowOutcome(Outcome(RunResult::PortUnusable));
-        Finish(Outcome(RunResult::PortUnusable));
+        EndAutoBy(Outcome(RunResult::PortUnusable));
         return;
     }
     if (r != 1)
@@ -432,13 +437,8 @@ void RunMachine::DeviceFound() {
         transfer_ = *refused;
         w.ShowOutcome(transfer_);
         if (autoRun_ && transfer_.result == RunResult::Refused) {
-            // Every scanner would get the same refusal: the mode ends, saying why; the
-            // line flags stay as they are.
             w.RunChaser(false);
-            w.mnuAutoQuenlar.checked = false;
-            w.cmdStart.visible = true;
-            w.AutoEndedBy = RunResult::Refused;
-            Finish(transfer_);
+            EndAutoBy(transfer_);
         } else if (autoRun_) {
             AfterAuto();
         } else if (transfer_.result == RunResult::Declined) {

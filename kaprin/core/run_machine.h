@@ -133,6 +133,7 @@ private:
     void AfterAuto();
     void CheckRemoval();
     void AutoOff();
+    void EndAutoBy(const DownloadOutcome& outcome);
     void ReArm();
     void BeginBackOff();
     void CheckBackOff();
