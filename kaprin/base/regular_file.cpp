@@ -1,5 +1,7 @@
 #include "kaprin/base/regular_file.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +18,20 @@ int OpenRegularFile(const std::string& path) {
         return -1;
     }
     return fd;
+}
+
+std::string WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::strerror(errno);
+        if (n == 0)
+            return "nothing was written";
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return {};
 }
 
 } // namespace kaprin

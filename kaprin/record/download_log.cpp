@@ -1,6 +1,7 @@
 #include "kaprin/record/download_log.h"
 
 #include "kaprin/base/port_choice.h"
+#include "kaprin/base/regular_file.h"
 #include "kaprin/base/text_escape.h"
 #include "kaprin/record/outcome_event.h"
 
@@ -87,22 +88,6 @@ bool EndsInCutLine(const std::string& path, int fd) {
                      last != '\n';
     close(reader);
     return cut;
-}
-
-// Writes all of text, resuming after a short write; the system's error, if any.
-std::string WriteAll(int fd, const char* text, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, text, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::strerror(errno);
-        if (n == 0)
-            return "the line was cut short";
-        text += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return {};
 }
 
 } // namespace
@@ -225,7 +210,7 @@ std::string AppendLine(const std::string& path, const std::string& line) {
     }
     // A line cut short before (by this station or another) is not glued onto this one.
     const std::string text = (EndsInCutLine(path, fd) ? "\n" : "") + line + "\n";
-    const std::string error = WriteAll(fd, text.data(), text.size());
+    const std::string error = WriteAll(fd, text);
     close(fd);
     return error;
 }

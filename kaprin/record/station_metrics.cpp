@@ -1,5 +1,7 @@
 #include "kaprin/record/station_metrics.h"
 
+#include "kaprin/base/regular_file.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
@@ -108,18 +110,10 @@ std::string StationMetrics::WriteTo(const std::string& dir) const {
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return std::strerror(errno);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const std::string error = n < 0 ? std::strerror(errno) : "nothing written";
-            close(fd);
-            unlink(temp.c_str());
-            return error;
-        }
-        done += static_cast<std::size_t>(n);
+    if (const std::string error = WriteAll(fd, text); !error.empty()) {
+        close(fd);
+        unlink(temp.c_str());
+        return error;
     }
     if (close(fd) != 0 || rename(temp.c_str(), path.c_str()) != 0) {
         const std::string error = std::strerror(errno);

@@ -62,19 +62,6 @@ std::optional<std::string> RecordReader::ReadRecordLine() {
 
 namespace {
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-}
-
 std::string Contents(const SegmentSet& slots) {
     std::string bytes;
     for (const auto& slot : slots) {
@@ -119,7 +106,7 @@ bool WriteInPlace(const std::string& target, const std::string& bytes) {
         ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return false;
-    const bool written = WriteAll(fd, bytes);
+    const bool written = WriteAll(fd, bytes).empty();
     return ::close(fd) == 0 && written;
 }
 
@@ -142,7 +129,7 @@ bool WriteRecordFile(const std::string& path, const SegmentSet& slots) {
         // A folder we may not create files in can still hold a file we may rewrite.
         return WriteInPlace(target, bytes);
     }
-    bool good = WriteAll(fd, bytes);
+    bool good = WriteAll(fd, bytes).empty();
     if (good && exists)
         good = ::fchmod(fd, existing.st_mode & 07777) == 0;
     good = ::close(fd) == 0 && good;
