@@ -1,6 +1,7 @@
 // kaprin-cli: the utility on a terminal, for production stations without a display.
 // Binds the model to the terminal, the shared settings store and the real libraries.
 #include "kaprin/base/port_choice.h"
+#include "kaprin/base/program_dir.h"
 #include "kaprin/cli/cli_options.h"
 #include "kaprin/cli/close_signals.h"
 #include "kaprin/cli/exit_status.h"
@@ -17,7 +18,6 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -25,20 +25,6 @@
 #include <vector>
 
 namespace {
-
-// The folder of the program itself (language files, help and the libraries live there).
-std::string ProgramDir(const char* argv0) {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    std::string path = n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : argv0;
-    if (n <= 0) {
-        char resolved[PATH_MAX];
-        if (realpath(argv0, resolved))
-            path = resolved;
-    }
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // --report: each station's downloads from the journal, as a table or as JSON.
 int RunReport(const kaprin::cli::CliOptions& options) {
@@ -103,7 +89,7 @@ int main(int argc, char** argv) {
     if (options.report)
         return RunReport(options);
 
-    const std::string programDir = ProgramDir(argv[0]);
+    const std::string programDir = kaprin::RunningProgramDir(argv[0]);
     const QString settingsPath = kaprin::QSettingsStore::DefaultPath();
     if (std::string problem = kaprin::QSettingsStore::FileProblem(settingsPath); !problem.empty()) {
         std::fprintf(stderr, "kaprin-cli: %s: remove it or point XDG_CONFIG_HOME elsewhere\n",

@@ -1,29 +1,15 @@
 #include "kaprin/serial/system_serial_ports.h"
 
 #include "kaprin/base/port_choice.h"
+#include "kaprin/base/program_dir.h"
 #include "kaprin/core/library_binding.h"
 #include "rs232/rs232.h"
 
-#include <climits>
 #include <cstring>
 #include <dlfcn.h>
 #include <unistd.h>
 
 namespace kaprin {
-
-namespace {
-
-std::string RunningProgramDir() {
-    char buf[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return ".";
-    const std::string path(buf, static_cast<std::size_t>(n));
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-} // namespace
 
 SystemSerialPorts::SystemSerialPorts(std::string programDir)
     : programDir_(programDir.empty() ? RunningProgramDir() : std::move(programDir)) {}
