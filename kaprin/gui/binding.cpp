@@ -195,7 +195,7 @@ void Bind(QTableWidget* table, const Table& state) {
     const bool empty = state.rows.empty() && !state.emptyText.empty();
     const int rows = empty ? 1 : static_cast<int>(state.rows.size());
     bool changed = table->rowCount() != rows;
-    if (table->rowCount() != rows)
+    if (changed)
         table->setRowCount(rows);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
