@@ -1,5 +1,7 @@
 #include "kaprin/cli/terminal_messages.h"
 
+#include "kaprin/base/regular_file.h"
+
 #include "kaprin/cli/exit_status.h"
 #include "kaprin/cli/service_notify.h"
 
@@ -12,17 +14,6 @@
 namespace kaprin::cli {
 
 namespace {
-
-void WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // a terminal that hung up or a closed pipe: the station goes on
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
 
 std::string Trimmed(const std::string& s) {
     auto b = s.find_first_not_of(" \t\r");
@@ -50,9 +41,11 @@ TerminalIo TerminalIo::Probe(int in, int out, int signalFd) {
     return io;
 }
 
+// What cannot be written (a terminal that hung up, a closed pipe) is dropped: the station
+// goes on.
 TerminalMessages::TerminalMessages(TerminalIo io, AnswerPolicy answers, Clock& clock)
     : io_(io), answers_(answers), clock_(clock),
-      view_([fd = io.out](std::string_view text) { WriteAll(fd, text); }, io.outTerminal,
+      view_([fd = io.out](std::string_view text) { (void)WriteAll(fd, text); }, io.outTerminal,
             io.columns),
       timers_(clock), inOpen_(io.inTerminal) {}
 
@@ -267,7 +260,7 @@ void TerminalMessages::ShowMessage(const std::string& text, MessageKind) {
 
 void TerminalMessages::Warn(const std::string& text) {
     view_.Finish(); // the warning starts a line of its own, also on a shared terminal
-    WriteAll(io_.err, "kaprin-cli: warning: " + text + "\n");
+    (void)WriteAll(io_.err, "kaprin-cli: warning: " + text + "\n");
 }
 
 void TerminalMessages::Beep() {
